@@ -1,0 +1,110 @@
+#include "int_reader.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <unistd.h>
+
+namespace {
+
+bool is_space(int c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+bool is_digit(int c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The next unparsed byte, or -1 at end of file or after a failed read.
+int peek(int_reader *r)
+{
+    if (r->pos < r->len)
+        return static_cast<unsigned char>(r->block[r->pos]);
+    if (r->ended)
+        return -1;
+    ssize_t n;
+    do
+        n = read(r->fd, r->block, sizeof r->block);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+        r->ended = true;
+        r->error = n < 0 ? errno : 0;
+        return -1;
+    }
+    r->pos = 0;
+    r->len = static_cast<std::size_t>(n);
+    return static_cast<unsigned char>(r->block[0]);
+}
+
+// Consumes byte c of the current entry, keeping it for messages.
+void take(int_reader *r, int c)
+{
+    if (r->text_len < sizeof r->text)
+        r->text[r->text_len++] = static_cast<char>(c);
+    else
+        r->text_cut = true;
+    r->pos++;
+}
+
+// Keeps the rest of a rejected entry for messages, up to what text holds.
+read_result reject(int_reader *r, read_result why)
+{
+    for (int c = peek(r); c >= 0 && !is_space(c) && !r->text_cut; c = peek(r))
+        take(r, c);
+    return r->error != 0 ? READ_IO_ERROR : why;
+}
+
+} // namespace
+
+void int_reader_init(int_reader *r, int fd)
+{
+    r->fd = fd;
+    r->error = 0;
+    r->line = 1;
+    r->pos = 0;
+    r->len = 0;
+    r->ended = false;
+    r->text_len = 0;
+    r->text_cut = false;
+}
+
+read_result int_reader_next(int_reader *r, int *value)
+{
+    int c = peek(r);
+    for (; c >= 0 && is_space(c); c = peek(r)) {
+        if (c == '\n')
+            r->line++;
+        r->pos++;
+    }
+    if (c < 0)
+        return r->error != 0 ? READ_IO_ERROR : READ_END;
+
+    r->text_len = 0;
+    r->text_cut = false;
+    bool negative = c == '-';
+    if (c == '-' || c == '+') {
+        take(r, c);
+        c = peek(r);
+    }
+    // The magnitude stops growing once past any int, so it can't overflow.
+    const std::uint64_t limit = negative ? 2147483648u : 2147483647u;
+    std::uint64_t magnitude = 0;
+    bool digits = false;
+    for (; is_digit(c); c = peek(r)) {
+        if (magnitude <= limit)
+            magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
+        digits = true;
+        take(r, c);
+    }
+    if (c < 0 && r->error != 0)
+        return READ_IO_ERROR;
+    if (!digits || (c >= 0 && !is_space(c)))
+        return reject(r, READ_NOT_INT);
+    if (magnitude > limit)
+        return READ_RANGE;
+    std::int64_t v = negative ? -static_cast<std::int64_t>(magnitude)
+                              : static_cast<std::int64_t>(magnitude);
+    *value = static_cast<int>(v);
+    return READ_INT;
+}

@@ -1,0 +1,48 @@
+// Buffered reader of decimal ints from a file descriptor.
+//
+// Reads the file a block at a time (one read call per block) and splits it
+// into entries separated by white space (blank, tab, newline, vertical tab,
+// form feed, carriage return). An entry is accepted as "%d" would accept an
+// in-range value: an optional + or - sign and one or more decimal digits,
+// leading zeros allowed. Anything else in an entry, such as "12abc", "-" or
+// "1.5", makes it no integer; an integer outside int's range is rejected
+// rather than wrapped. Bytes past the entry that ends a read are not looked
+// at.
+#ifndef INT_READER_H
+#define INT_READER_H
+
+#include <cstddef>
+
+enum read_result {
+    READ_INT,       // the next entry, stored in *value
+    READ_END,       // the file ends before another entry
+    READ_NOT_INT,   // the entry is not a whole decimal integer
+    READ_RANGE,     // the entry is a decimal integer outside int's range
+    READ_IO_ERROR,  // a read call failed; error holds its errno
+};
+
+constexpr std::size_t INT_READER_BLOCK = 64 * 1024; // bytes per read call
+constexpr std::size_t INT_READER_TEXT = 24;         // bytes of an entry kept
+
+struct int_reader {
+    int fd;                         // descriptor read from; not owned
+    int error;                      // errno of the failed read, or 0
+    unsigned long line;             // line of the last entry read, from 1
+    std::size_t pos;                // next unread byte of block
+    std::size_t len;                // bytes held in block
+    bool ended;                     // a read returned end of file or failed
+    std::size_t text_len;           // bytes of the last entry kept in text
+    bool text_cut;                  // the entry was longer than text holds
+    char text[INT_READER_TEXT];     // start of the last entry, for messages
+    char block[INT_READER_BLOCK];   // bytes read but not yet parsed
+};
+
+// Prepares r to read from fd, at its line 1.
+void int_reader_init(int_reader *r, int fd);
+
+// Reads the next entry. On READ_INT stores it in *value; *value is left
+// alone otherwise. After READ_NOT_INT or READ_RANGE, text holds the start of
+// the rejected entry and line its line.
+read_result int_reader_next(int_reader *r, int *value);
+
+#endif

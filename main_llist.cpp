@@ -1,0 +1,139 @@
+// Loads 1,000,000 ints from sample.txt into a tree while filling a list with
+// the values 1,000,000 down to 1 (each at the head), then searches the list
+// for 999999 and prints its position as "iter num = <position>".
+//
+// Exit status: 0 after a complete run; 1 when sample.txt can't be opened or
+// read; 2 when it holds too few integers, an entry that isn't a decimal
+// integer, or one outside the 32-bit range; 3 when memory runs out; 4 when
+// the result line can't be written. Every failure writes one line to stderr
+// and nothing to stdout.
+#include "ADT_llist.h"
+#include "ADT_tree.h"
+#include "int_reader.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+// The list's callbacks for elements that point to ints.
+
+// The first int minus the second, wrapping around in 32 bits; 0 exactly when
+// they are equal.
+int compare1(void *element, void *key)
+{
+    unsigned a = static_cast<unsigned>(*static_cast<int *>(element));
+    unsigned b = static_cast<unsigned>(*static_cast<int *>(key));
+    return static_cast<int>(a - b);
+}
+
+void print1(void *element)
+{
+    std::printf(" - int data %d\n", *static_cast<int *>(element));
+}
+
+namespace {
+
+const char input_name[] = "sample.txt";
+const int entries = 1000000;
+const int search_target = 999999;
+
+enum exit_status {
+    EXIT_READ_FAILED = 1,
+    EXIT_BAD_INPUT = 2,
+    EXIT_OUT_OF_MEMORY = 3,
+    EXIT_WRITE_FAILED = 4,
+};
+
+int fail(int status, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+// Writes "main_llist: <message>" as one line to stderr; returns status.
+int fail(int status, const char *format, ...)
+{
+    char message[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    std::fprintf(stderr, "main_llist: %s\n", message);
+    return status;
+}
+
+// The rejected entry as printable text: other bytes show as '?', and "..."
+// marks an entry too long to keep whole.
+void quote_entry(const int_reader *r, char *out)
+{
+    std::size_t n = 0;
+    for (; n < r->text_len; n++) {
+        char c = r->text[n];
+        out[n] = c >= ' ' && c <= '~' ? c : '?';
+    }
+    std::strcpy(out + n, r->text_cut ? "..." : "");
+}
+
+int report(const int_reader *r, read_result result, int entry)
+{
+    char text[INT_READER_TEXT + 4];
+    switch (result) {
+    case READ_END:
+        return fail(EXIT_BAD_INPUT,
+                    "%s: entry %d (line %lu): missing: the file ends after %d integers, %d are needed",
+                    input_name, entry, r->line, entry - 1, entries);
+    case READ_NOT_INT:
+        quote_entry(r, text);
+        return fail(EXIT_BAD_INPUT, "%s: entry %d (line %lu): not a decimal integer: \"%s\"",
+                    input_name, entry, r->line, text);
+    case READ_RANGE:
+        quote_entry(r, text);
+        return fail(EXIT_BAD_INPUT, "%s: entry %d (line %lu): outside the 32-bit integer range: \"%s\"",
+                    input_name, entry, r->line, text);
+    default:
+        return fail(EXIT_READ_FAILED, "%s: entry %d (line %lu): read failed: %s", input_name, entry,
+                    r->line, std::strerror(r->error));
+    }
+}
+
+int load_and_search(int fd)
+{
+    // Held until the process ends, and never freed: the list's elements
+    // point into values.
+    static int *keys = static_cast<int *>(std::malloc(entries * sizeof(int)));
+    static int *values = static_cast<int *>(std::malloc(entries * sizeof(int)));
+    static LLIST *list = create_list(compare1, print1);
+    static BST_TREE *tree = create_bst_tree();
+    static int_reader reader;
+    int target = search_target;
+    if (keys == nullptr || values == nullptr || list == nullptr || tree == nullptr)
+        return fail(EXIT_OUT_OF_MEMORY, "%s: out of memory before reading", input_name);
+
+    int_reader_init(&reader, fd);
+    for (int i = 0; i < entries; i++) {
+        values[i] = entries - i;
+        read_result result = int_reader_next(&reader, &keys[i]);
+        if (result != READ_INT)
+            return report(&reader, result, i + 1);
+        if (!add_node_at(list, 0, &values[i]) || !BST_insert(tree, keys[i]))
+            return fail(EXIT_OUT_OF_MEMORY, "%s: entry %d (line %lu): out of memory", input_name,
+                        i + 1, reader.line);
+    }
+
+    int position = find_data(list, &target);
+    if (std::printf("iter num = %d\n", position) < 0 || std::fflush(stdout) != 0)
+        return fail(EXIT_WRITE_FAILED, "cannot write the result: %s", std::strerror(errno));
+    return 0;
+}
+
+} // namespace
+
+int main()
+{
+    int fd = open(input_name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return fail(EXIT_READ_FAILED, "%s: cannot open: %s", input_name, std::strerror(errno));
+    int status = load_and_search(fd);
+    close(fd);
+    return status;
+}

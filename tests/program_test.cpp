@@ -1,0 +1,209 @@
+#include "ADT_llist.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+// The program's callbacks, defined in main_llist.cpp.
+int compare1(void *element, void *key);
+void print1(void *element);
+
+namespace {
+
+const int entries = 1000000;
+const std::string result_line = "iter num = 999998\n";
+
+TEST(callbacks, Compare1IsTheWrappingDifference)
+{
+    struct example {
+        int a, b, want;
+    };
+    for (example e : {example{7, 7, 0}, example{1, 2, -1}, example{2, 1, 1},
+                      example{-2147483647 - 1, 1, 2147483647},
+                      example{2147483647, -1, -2147483647 - 1}, example{-5, -5, 0}}) {
+        EXPECT_EQ(compare1(&e.a, &e.b), e.want) << e.a << " - " << e.b;
+    }
+}
+
+TEST(callbacks, Print1WritesOneLinePerElement)
+{
+    int values[] = {42, -5, -2147483647 - 1};
+    LLIST *list = create_list(compare1, print1);
+    for (int &v : values)
+        ASSERT_TRUE(add_node_at(list, list->count, &v));
+    ::testing::internal::CaptureStdout();
+    print1(&values[0]);
+    print_all(list, list->head->next);
+    std::fflush(stdout);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              " - int data 42\n - int data -5\n - int data -2147483648\n");
+    while (list->count > 0)
+        del_node_at(list, 0);
+    std::free(list);
+}
+
+// ---- the program end to end ----
+
+std::string slurp(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct program_run : ::testing::Test {
+    std::string dir;
+
+    program_run()
+    {
+        char name[] = "/tmp/main_llist_testXXXXXX";
+        dir = mkdtemp(name);
+    }
+    ~program_run() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+
+    // Writes sample.txt: count random ints over the whole range, entry i
+    // (from 1) followed by separator(i), and entry `bad_at` replaced by bad.
+    void write_sample(int count, std::function<std::string(int)> separator = nullptr,
+                      int bad_at = 0, const std::string &bad = "")
+    {
+        std::mt19937 rng(static_cast<unsigned>(count));
+        std::string text;
+        for (int i = 1; i <= count; i++) {
+            text += i == bad_at ? bad : std::to_string(static_cast<int>(rng()));
+            text += separator ? separator(i) : "\n";
+        }
+        std::ofstream(dir + "/sample.txt", std::ios::binary) << text;
+    }
+
+    // Runs a program in dir; stdout to out.txt unless redirected.
+    int run(const std::string &program = MAIN_LLIST_PATH, const std::string &env = "",
+            const std::string &stdout_to = "out.txt")
+    {
+        std::string command = "cd '" + dir + "' && " + env + " '" + program + "' >" + stdout_to +
+                              " 2>err.txt";
+        int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string out() { return slurp(dir + "/out.txt"); }
+    std::string err() { return slurp(dir + "/err.txt"); }
+
+    void expect_failure(int status, const std::string &message)
+    {
+        EXPECT_EQ(run(), status);
+        EXPECT_EQ(out(), "");
+        EXPECT_EQ(err(), "main_llist: sample.txt: " + message + "\n");
+    }
+};
+
+TEST_F(program_run, PrintsTheResultLineForAGoodFile)
+{
+    write_sample(entries);
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(out(), result_line);
+    EXPECT_EQ(err(), "");
+#ifdef MAIN_LLIST_PROFILED
+    EXPECT_EQ(access((dir + "/gmon.out").c_str(), R_OK), 0);
+#endif
+}
+
+TEST_F(program_run, ReadsNothingAfterTheMillionthInteger)
+{
+    write_sample(entries + 1000, nullptr, entries + 1, "12abc");
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(out(), result_line);
+    EXPECT_EQ(err(), "");
+}
+
+TEST_F(program_run, AcceptsMixedWhiteSpaceAndPlusSigns)
+{
+    const char *separators[] = {" ", "\t", "\r\n", "\n\n", " \t\v\f ", "\n"};
+    std::mt19937 rng(1);
+    std::string text = "  \n";
+    for (int i = 1; i <= entries; i++) {
+        text += (i % 3 == 0 ? "+" : i % 3 == 1 ? "-" : "+000") + std::to_string(rng() >> 1);
+        if (i < entries) // no newline after the last entry
+            text += separators[i % 6];
+    }
+    std::ofstream(dir + "/sample.txt", std::ios::binary) << text;
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(out(), result_line);
+    EXPECT_EQ(err(), "");
+}
+
+TEST_F(program_run, MissingOrUnreadableFile)
+{
+    expect_failure(1, "cannot open: No such file or directory");
+    ASSERT_EQ(mkdir((dir + "/sample.txt").c_str(), 0755), 0);
+    expect_failure(1, "entry 1 (line 1): read failed: Is a directory");
+}
+
+TEST_F(program_run, TooFewIntegers)
+{
+    std::ofstream(dir + "/sample.txt") << "";
+    expect_failure(2, "entry 1 (line 1): missing: the file ends after 0 integers, 1000000 are needed");
+    write_sample(entries - 1);
+    expect_failure(2, "entry 1000000 (line 1000000): missing: the file ends after 999999 integers, "
+                      "1000000 are needed");
+}
+
+TEST_F(program_run, EntriesThatAreNotIntegers)
+{
+    write_sample(entries, nullptr, 500000, "12abc");
+    expect_failure(2, "entry 500000 (line 500000): not a decimal integer: \"12abc\"");
+    write_sample(entries, [](int i) { return i % 2 ? " " : "\n"; }, 7, "-");
+    expect_failure(2, "entry 7 (line 4): not a decimal integer: \"-\"");
+    write_sample(entries, nullptr, 3, std::string("1\x01\xff") + std::string(40, 'z'));
+    expect_failure(2, "entry 3 (line 3): not a decimal integer: \"1??" + std::string(21, 'z') +
+                          "...\"");
+}
+
+TEST_F(program_run, EntriesOutsideTheIntRange)
+{
+    write_sample(entries, nullptr, entries, "2147483648");
+    expect_failure(2, "entry 1000000 (line 1000000): outside the 32-bit integer range: \"2147483648\"");
+    write_sample(entries, nullptr, 2, "-2147483649");
+    expect_failure(2, "entry 2 (line 2): outside the 32-bit integer range: \"-2147483649\"");
+}
+
+TEST_F(program_run, RunningOutOfMemory)
+{
+    write_sample(entries);
+    // Allocations: the two buffers, the list, the tree, then a list node
+    // and a tree node per entry.
+    struct example {
+        const char *env;
+        const char *message;
+    } examples[] = {
+        {"FAIL_MALLOC_AT=1", "out of memory before reading"},
+        {"FAIL_MALLOC_AT=4", "out of memory before reading"},
+        {"FAIL_MALLOC_AT=5", "entry 1 (line 1): out of memory"},
+        {"FAIL_MALLOC_FROM=1000", "entry 498 (line 498): out of memory"},
+        {"FAIL_MALLOC_AT=2000004", "entry 1000000 (line 1000000): out of memory"},
+    };
+    for (const example &e : examples) {
+        SCOPED_TRACE(e.env);
+        EXPECT_EQ(run(FAILING_MALLOC_PATH, e.env), 3);
+        EXPECT_EQ(out(), "");
+        EXPECT_EQ(err(), std::string("main_llist: sample.txt: ") + e.message + "\n");
+    }
+    EXPECT_EQ(run(FAILING_MALLOC_PATH, "FAIL_MALLOC_AT=2000005"), 0);
+    EXPECT_EQ(out(), result_line);
+}
+
+TEST_F(program_run, AFailedWriteOfTheResultIsAnError)
+{
+    write_sample(entries);
+    EXPECT_EQ(run(MAIN_LLIST_PATH, "", "/dev/full"), 4);
+    EXPECT_EQ(err(), "main_llist: cannot write the result: No space left on device\n");
+}
+
+} // namespace
