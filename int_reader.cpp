@@ -8,12 +8,13 @@ namespace {
 
 bool is_space(int c)
 {
-    return c == ' ' || (c >= '\t' && c <= '\r');
+    // Unsigned wrap-around folds the range test \t..\r into one comparison.
+    return c == ' ' || static_cast<unsigned>(c - '\t') <= '\r' - '\t';
 }
 
 bool is_digit(int c)
 {
-    return c >= '0' && c <= '9';
+    return static_cast<unsigned>(c - '0') <= 9;
 }
 
 // The next unparsed byte, or -1 at end of file or after a failed read.
@@ -55,33 +56,13 @@ read_result reject(int_reader *r, read_result why)
     return r->error != 0 ? READ_IO_ERROR : why;
 }
 
-} // namespace
-
-void int_reader_init(int_reader *r, int fd)
+// Parses the entry that starts at the next byte, whatever blocks it spans,
+// and keeps its text for messages.
+read_result next_entry(int_reader *r, int *value)
 {
-    r->fd = fd;
-    r->error = 0;
-    r->line = 1;
-    r->pos = 0;
-    r->len = 0;
-    r->ended = false;
     r->text_len = 0;
     r->text_cut = false;
-}
-
-read_result int_reader_next(int_reader *r, int *value)
-{
     int c = peek(r);
-    for (; c >= 0 && is_space(c); c = peek(r)) {
-        if (c == '\n')
-            r->line++;
-        r->pos++;
-    }
-    if (c < 0)
-        return r->error != 0 ? READ_IO_ERROR : READ_END;
-
-    r->text_len = 0;
-    r->text_cut = false;
     bool negative = c == '-';
     if (c == '-' || c == '+') {
         take(r, c);
@@ -103,8 +84,61 @@ read_result int_reader_next(int_reader *r, int *value)
         return reject(r, READ_NOT_INT);
     if (magnitude > limit)
         return READ_RANGE;
-    std::int64_t v = negative ? -static_cast<std::int64_t>(magnitude)
-                              : static_cast<std::int64_t>(magnitude);
-    *value = static_cast<int>(v);
+    *value = negative ? static_cast<int>(-static_cast<std::int64_t>(magnitude))
+                      : static_cast<int>(magnitude);
+    return READ_INT;
+}
+
+} // namespace
+
+void int_reader_init(int_reader *r, int fd)
+{
+    r->fd = fd;
+    r->error = 0;
+    r->line = 1;
+    r->pos = 0;
+    r->len = 0;
+    r->ended = false;
+    r->text_len = 0;
+    r->text_cut = false;
+}
+
+read_result int_reader_next(int_reader *r, int *value)
+{
+    // Locals rather than fields in the loops: stores through a char pointer
+    // could alias the record, which would keep the fields in memory.
+    const char *p = r->block + r->pos;
+    const char *end = r->block + r->len;
+    unsigned long line = r->line;
+    for (;;) {
+        for (; p < end && is_space(*p); p++)
+            line += *p == '\n';
+        r->line = line;
+        r->pos = static_cast<std::size_t>(p - r->block);
+        if (p < end)
+            break;
+        if (peek(r) < 0)
+            return r->error != 0 ? READ_IO_ERROR : READ_END;
+        p = r->block + r->pos;
+        end = r->block + r->len;
+    }
+
+    // The common case, a valid entry of at most ten digits followed by white
+    // space within this block, is parsed here; anything else is parsed again
+    // from its start by next_entry.
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        p++;
+    const char *digits = p;
+    const char *stop = end - p > 10 ? p + 10 : end;
+    std::uint64_t magnitude = 0;
+    for (; p < stop && is_digit(*p); p++)
+        magnitude = magnitude * 10 + static_cast<unsigned>(*p - '0');
+    if (p == digits || p == end || !is_space(*p) ||
+        magnitude > (negative ? 2147483648u : 2147483647u))
+        return next_entry(r, value);
+    r->pos = static_cast<std::size_t>(p - r->block);
+    *value = negative ? static_cast<int>(-static_cast<std::int64_t>(magnitude))
+                      : static_cast<int>(magnitude);
     return READ_INT;
 }
