@@ -26,7 +26,7 @@ int peek(int_reader *r)
         return -1;
     ssize_t n;
     do
-        n = read(r->fd, r->block, sizeof r->block);
+        n = read(r->fd, r->block, INT_READER_BLOCK);
     while (n < 0 && errno == EINTR);
     if (n <= 0) {
         r->ended = true;
@@ -35,6 +35,7 @@ int peek(int_reader *r)
     }
     r->pos = 0;
     r->len = static_cast<std::size_t>(n);
+    r->block[r->len] = '\0';
     return static_cast<unsigned char>(r->block[0]);
 }
 
@@ -57,8 +58,9 @@ read_result reject(int_reader *r, read_result why)
 }
 
 // Parses the entry that starts at the next byte, whatever blocks it spans,
-// and keeps its text for messages.
-read_result next_entry(int_reader *r, int *value)
+// and keeps its text for messages. Kept out of line so that the common path
+// stays small.
+__attribute__((noinline)) read_result next_entry(int_reader *r, int *value)
 {
     r->text_len = 0;
     r->text_cut = false;
@@ -101,6 +103,7 @@ void int_reader_init(int_reader *r, int fd)
     r->ended = false;
     r->text_len = 0;
     r->text_cut = false;
+    r->block[0] = '\0';
 }
 
 read_result int_reader_next(int_reader *r, int *value)
@@ -108,33 +111,33 @@ read_result int_reader_next(int_reader *r, int *value)
     // Locals rather than fields in the loops: stores through a char pointer
     // could alias the record, which would keep the fields in memory.
     const char *p = r->block + r->pos;
-    const char *end = r->block + r->len;
     unsigned long line = r->line;
     for (;;) {
-        for (; p < end && is_space(*p); p++)
+        // The NUL after the block's bytes ends this scan, and the digit scan
+        // below.
+        for (; is_space(*p); p++)
             line += *p == '\n';
         r->line = line;
         r->pos = static_cast<std::size_t>(p - r->block);
-        if (p < end)
+        if (r->pos < r->len)
             break;
         if (peek(r) < 0)
             return r->error != 0 ? READ_IO_ERROR : READ_END;
         p = r->block + r->pos;
-        end = r->block + r->len;
     }
 
     // The common case, a valid entry of at most ten digits followed by white
     // space within this block, is parsed here; anything else is parsed again
-    // from its start by next_entry.
+    // from its start by next_entry. Past ten digits the magnitude may wrap,
+    // but is then not used.
     bool negative = *p == '-';
     if (*p == '-' || *p == '+')
         p++;
     const char *digits = p;
-    const char *stop = end - p > 10 ? p + 10 : end;
     std::uint64_t magnitude = 0;
-    for (; p < stop && is_digit(*p); p++)
+    for (; is_digit(*p); p++)
         magnitude = magnitude * 10 + static_cast<unsigned>(*p - '0');
-    if (p == digits || p == end || !is_space(*p) ||
+    if (p == digits || p - digits > 10 || !is_space(*p) ||
         magnitude > (negative ? 2147483648u : 2147483647u))
         return next_entry(r, value);
     r->pos = static_cast<std::size_t>(p - r->block);

@@ -34,7 +34,7 @@ struct int_reader {
     std::size_t text_len;           // bytes of the last entry kept in text
     bool text_cut;                  // the entry was longer than text holds
     char text[INT_READER_TEXT];     // start of the last entry, for messages
-    char block[INT_READER_BLOCK];   // bytes read but not yet parsed
+    char block[INT_READER_BLOCK + 1]; // bytes read, then a NUL that stops scans
 };
 
 // Prepares r to read from fd, at its line 1.
