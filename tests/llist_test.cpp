@@ -1,4 +1,5 @@
 #include "ADT_llist.h"
+#include "list_checker.h"
 #include "malloc_fail.h"
 
 #include <gtest/gtest.h>
@@ -25,44 +26,12 @@ void record(void *element)
     printed_elements.push_back(element);
 }
 
-// Empty when the list's invariants hold; otherwise what is wrong.
-std::string check_list(const LLIST *list)
-{
-    if ((list->head == nullptr) != (list->count == 0) || (list->tail == nullptr) != (list->count == 0))
-        return "head or tail null while count is " + std::to_string(list->count);
-    unsigned walked = 0;
-    const node *last = nullptr;
-    for (const node *n = list->head; n != nullptr && walked <= list->count; n = n->next) {
-        last = n;
-        walked++;
-    }
-    if (walked != list->count)
-        return "count " + std::to_string(list->count) + " but at least " + std::to_string(walked) +
-               " nodes";
-    if (list->tail != last)
-        return "tail is not the last node";
-    return "";
-}
-
-std::vector<void *> elements(const LLIST *list)
-{
-    std::vector<void *> out;
-    for (const node *n = list->head; n != nullptr; n = n->next)
-        out.push_back(n->data);
-    return out;
-}
-
 struct list_fixture : ::testing::Test {
     LLIST *list = create_list(compare_ints, record);
     int a = 1, b = 2, c = 3, x = 9;
 
     list_fixture() { printed_elements.clear(); }
-    ~list_fixture() override
-    {
-        while (list->count > 0)
-            del_node_at(list, 0);
-        std::free(list);
-    }
+    ~list_fixture() override { free_list(list); }
     void fill_abc()
     {
         ASSERT_TRUE(add_node_at(list, 0, &c));
@@ -326,9 +295,7 @@ TEST(list_model, SeededRandomOperationsMatchAVector)
             ASSERT_EQ(check_list(list), "") << "step " << step;
             ASSERT_EQ(elements(list), model) << "step " << step;
         }
-        while (list->count > 0)
-            del_node_at(list, 0);
-        std::free(list);
+        free_list(list);
     }
 }
 

@@ -9,14 +9,17 @@ namespace {
 long fail_at = 0; // 0: never fail
 bool fail_after = false;
 long malloc_calls = 0;
+long malloc_failures = 0;
 long free_calls = 0;
 } // namespace
 
 extern "C" void *__wrap_malloc(std::size_t size)
 {
     long n = ++malloc_calls;
-    if (fail_at != 0 && (n == fail_at || (fail_after && n > fail_at)))
+    if (fail_at != 0 && (n == fail_at || (fail_after && n > fail_at))) {
+        malloc_failures++;
         return nullptr;
+    }
     return __real_malloc(size);
 }
 
@@ -32,6 +35,7 @@ void fail_malloc_at(long n, bool from_then_on)
     fail_at = n;
     fail_after = from_then_on;
     malloc_calls = 0;
+    malloc_failures = 0;
     free_calls = 0;
 }
 
@@ -48,4 +52,9 @@ long mallocs_seen()
 long frees_seen()
 {
     return free_calls;
+}
+
+long failures_seen()
+{
+    return malloc_failures;
 }

@@ -11,9 +11,10 @@ void fail_malloc_at(long n, bool from_then_on = false);
 // Lets every malloc succeed again and resets both counters.
 void stop_failing_malloc();
 
-// mallocs (failed ones included) and frees of non-null pointers since the
-// counters were last reset.
+// mallocs (failed ones included), mallocs made to fail, and frees of
+// non-null pointers since the counters were last reset.
 long mallocs_seen();
+long failures_seen();
 long frees_seen();
 
 // Fails allocations as fail_malloc_at says for as long as it lives.

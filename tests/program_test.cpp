@@ -9,6 +9,8 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -84,13 +86,27 @@ struct program_run : ::testing::Test {
         std::ofstream(dir + "/sample.txt", std::ios::binary) << text;
     }
 
-    // Runs a program in dir; stdout to out.txt unless redirected.
-    int run(const std::string &program = MAIN_LLIST_PATH, const std::string &env = "",
-            const std::string &stdout_to = "out.txt")
+    // Runs a program in dir with the environment given ("NAME=value" or
+    // empty), stdout to out.txt unless redirected, stderr to err.txt.
+    // Returns its exit status, or -1 when it didn't exit normally.
+    int run(const char *program = MAIN_LLIST_PATH, std::string env = "",
+            const char *stdout_to = "out.txt")
     {
-        std::string command = "cd '" + dir + "' && " + env + " '" + program + "' >" + stdout_to +
-                              " 2>err.txt";
-        int status = std::system(command.c_str());
+        pid_t pid = fork();
+        if (pid == 0) {
+            int out = -1;
+            if (chdir(dir.c_str()) != 0 || (out = open(stdout_to, O_WRONLY | O_CREAT | O_TRUNC, 0644)) < 0)
+                _exit(126);
+            int err = open("err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(out, 1);
+            dup2(err, 2);
+            char *args[] = {const_cast<char *>(program), nullptr};
+            char *envp[] = {env.empty() ? nullptr : &env[0], nullptr};
+            execve(program, args, envp);
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     std::string out() { return slurp(dir + "/out.txt"); }
@@ -197,6 +213,28 @@ TEST_F(program_run, RunningOutOfMemory)
     }
     EXPECT_EQ(run(FAILING_MALLOC_PATH, "FAIL_MALLOC_AT=2000005"), 0);
     EXPECT_EQ(out(), result_line);
+}
+
+TEST_F(program_run, EveryAllocationCanFail)
+{
+    // A build that reads 100 entries, so that the list holds 1 to 100 and
+    // the search finds nothing.
+    const int small = 100;
+    write_sample(small);
+    const int allocations = 4 + 2 * small;
+    for (std::string mode : {"FAIL_MALLOC_AT=", "FAIL_MALLOC_FROM="}) {
+        for (int n = 1; n <= allocations; n++) {
+            SCOPED_TRACE(mode + std::to_string(n));
+            ASSERT_EQ(run(FAILING_MALLOC_SMALL_PATH, mode + std::to_string(n)), 3);
+            ASSERT_EQ(out(), "");
+            std::string entry = std::to_string((n - 5) / 2 + 1);
+            ASSERT_EQ(err(), n <= 4 ? "main_llist: sample.txt: out of memory before reading\n"
+                                    : "main_llist: sample.txt: entry " + entry + " (line " + entry +
+                                          "): out of memory\n");
+        }
+        EXPECT_EQ(run(FAILING_MALLOC_SMALL_PATH, mode + std::to_string(allocations + 1)), 0);
+        EXPECT_EQ(out(), "iter num = -1\n");
+    }
 }
 
 TEST_F(program_run, AFailedWriteOfTheResultIsAnError)

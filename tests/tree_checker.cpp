@@ -30,11 +30,11 @@ std::string check_tree(const BST_TREE *tree)
     return "";
 }
 
-void free_tree(BST_TREE *tree)
+void free_nodes(nod *root)
 {
     std::vector<nod *> stack;
-    if (tree->root != nullptr)
-        stack.push_back(tree->root);
+    if (root != nullptr)
+        stack.push_back(root);
     while (!stack.empty()) {
         nod *n = stack.back();
         stack.pop_back();
@@ -44,6 +44,11 @@ void free_tree(BST_TREE *tree)
             stack.push_back(n->right);
         std::free(n);
     }
+}
+
+void free_tree(BST_TREE *tree)
+{
+    free_nodes(tree->root);
     std::free(tree);
 }
 
