@@ -12,7 +12,6 @@
 #include "int_reader.h"
 
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -53,51 +52,44 @@ enum exit_status {
     EXIT_WRITE_FAILED = 4,
 };
 
-int fail(int status, const char *format, ...) __attribute__((format(printf, 2, 3)));
-
-// Writes "main_llist: <message>" as one line to stderr; returns status.
-int fail(int status, const char *format, ...)
-{
-    char message[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(message, sizeof message, format, args);
-    va_end(args);
-    std::fprintf(stderr, "main_llist: %s\n", message);
-    return status;
-}
-
 // The rejected entry as printable text: other bytes show as '?', and "..."
 // marks an entry too long to keep whole.
 void quote_entry(const int_reader *r, char *out)
 {
-    std::size_t n = 0;
-    for (; n < r->text_len; n++) {
-        char c = r->text[n];
-        out[n] = c >= ' ' && c <= '~' ? c : '?';
+    for (std::size_t i = 0; i < r->text_len; i++) {
+        char c = r->text[i];
+        *out++ = c >= ' ' && c <= '~' ? c : '?';
     }
-    std::strcpy(out + n, r->text_cut ? "..." : "");
+    for (int i = 0; r->text_cut && i < 3; i++)
+        *out++ = '.';
+    *out = '\0';
 }
 
+// Each failure writes one line to stderr, with one fprintf call.
 int report(const int_reader *r, read_result result, int entry)
 {
     char text[INT_READER_TEXT + 4];
+    quote_entry(r, text);
     switch (result) {
     case READ_END:
-        return fail(EXIT_BAD_INPUT,
-                    "%s: entry %d (line %lu): missing: the file ends after %d integers, %d are needed",
-                    input_name, entry, r->line, entry - 1, entries);
+        std::fprintf(stderr,
+                     "main_llist: %s: entry %d (line %lu): missing: the file ends after %d integers, "
+                     "%d are needed\n",
+                     input_name, entry, r->line, entry - 1, entries);
+        return EXIT_BAD_INPUT;
     case READ_NOT_INT:
-        quote_entry(r, text);
-        return fail(EXIT_BAD_INPUT, "%s: entry %d (line %lu): not a decimal integer: \"%s\"",
-                    input_name, entry, r->line, text);
+        std::fprintf(stderr, "main_llist: %s: entry %d (line %lu): not a decimal integer: \"%s\"\n",
+                     input_name, entry, r->line, text);
+        return EXIT_BAD_INPUT;
     case READ_RANGE:
-        quote_entry(r, text);
-        return fail(EXIT_BAD_INPUT, "%s: entry %d (line %lu): outside the 32-bit integer range: \"%s\"",
-                    input_name, entry, r->line, text);
+        std::fprintf(stderr,
+                     "main_llist: %s: entry %d (line %lu): outside the 32-bit integer range: \"%s\"\n",
+                     input_name, entry, r->line, text);
+        return EXIT_BAD_INPUT;
     default:
-        return fail(EXIT_READ_FAILED, "%s: entry %d (line %lu): read failed: %s", input_name, entry,
-                    r->line, std::strerror(r->error));
+        std::fprintf(stderr, "main_llist: %s: entry %d (line %lu): read failed: %s\n", input_name,
+                     entry, r->line, std::strerror(r->error));
+        return EXIT_READ_FAILED;
     }
 }
 
@@ -111,8 +103,10 @@ int load_and_search(int fd)
     static BST_TREE *tree = create_bst_tree();
     static int_reader reader;
     int target = search_target;
-    if (keys == nullptr || values == nullptr || list == nullptr || tree == nullptr)
-        return fail(EXIT_OUT_OF_MEMORY, "%s: out of memory before reading", input_name);
+    if (keys == nullptr || values == nullptr || list == nullptr || tree == nullptr) {
+        std::fprintf(stderr, "main_llist: %s: out of memory before reading\n", input_name);
+        return EXIT_OUT_OF_MEMORY;
+    }
 
     int_reader_init(&reader, fd);
     for (int i = 0; i < entries; i++) {
@@ -120,14 +114,18 @@ int load_and_search(int fd)
         read_result result = int_reader_next(&reader, &keys[i]);
         if (result != READ_INT)
             return report(&reader, result, i + 1);
-        if (!add_node_at(list, 0, &values[i]) || !BST_insert(tree, keys[i]))
-            return fail(EXIT_OUT_OF_MEMORY, "%s: entry %d (line %lu): out of memory", input_name,
-                        i + 1, reader.line);
+        if (!add_node_at(list, 0, &values[i]) || !BST_insert(tree, keys[i])) {
+            std::fprintf(stderr, "main_llist: %s: entry %d (line %lu): out of memory\n", input_name,
+                         i + 1, reader.line);
+            return EXIT_OUT_OF_MEMORY;
+        }
     }
 
     int position = find_data(list, &target);
-    if (std::printf("iter num = %d\n", position) < 0 || std::fflush(stdout) != 0)
-        return fail(EXIT_WRITE_FAILED, "cannot write the result: %s", std::strerror(errno));
+    if (std::printf("iter num = %d\n", position) < 0 || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "main_llist: cannot write the result: %s\n", std::strerror(errno));
+        return EXIT_WRITE_FAILED;
+    }
     return 0;
 }
 
@@ -136,8 +134,10 @@ int load_and_search(int fd)
 int main()
 {
     int fd = open(input_name, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return fail(EXIT_READ_FAILED, "%s: cannot open: %s", input_name, std::strerror(errno));
+    if (fd < 0) {
+        std::fprintf(stderr, "main_llist: %s: cannot open: %s\n", input_name, std::strerror(errno));
+        return EXIT_READ_FAILED;
+    }
     int status = load_and_search(fd);
     close(fd);
     return status;

@@ -82,8 +82,9 @@ void run_workload()
         if (step % 3 == 2) { // removals keep the containers small and varied
             ASSERT_EQ(BST_delete(tree, key), tree_model.remove(key));
             if (list->count > 0) {
-                ASSERT_TRUE(del_node_at(list, list->count / 3));
-                list_model.erase(list_model.begin() + list_model.size() / 3);
+                unsigned third = list->count / 3;
+                ASSERT_TRUE(del_node_at(list, third));
+                list_model.erase(list_model.begin() + static_cast<long>(third));
             }
         }
     }

@@ -2,8 +2,8 @@
 
 #include <cstddef>
 
-extern "C" void *__real_malloc(std::size_t size);
-extern "C" void __real_free(void *p);
+extern "C" void *__real_malloc(std::size_t size); // NOLINT(bugprone-reserved-identifier)
+extern "C" void __real_free(void *p); // NOLINT(bugprone-reserved-identifier)
 
 namespace {
 long fail_at = 0; // 0: never fail
@@ -13,7 +13,7 @@ long malloc_failures = 0;
 long free_calls = 0;
 } // namespace
 
-extern "C" void *__wrap_malloc(std::size_t size)
+extern "C" void *__wrap_malloc(std::size_t size) // NOLINT(bugprone-reserved-identifier)
 {
     long n = ++malloc_calls;
     if (fail_at != 0 && (n == fail_at || (fail_after && n > fail_at))) {
@@ -23,7 +23,7 @@ extern "C" void *__wrap_malloc(std::size_t size)
     return __real_malloc(size);
 }
 
-extern "C" void __wrap_free(void *p)
+extern "C" void __wrap_free(void *p) // NOLINT(bugprone-reserved-identifier)
 {
     if (p != nullptr)
         free_calls++;

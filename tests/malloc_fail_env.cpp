@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdlib>
 
-extern "C" void *__real_malloc(std::size_t size);
+extern "C" void *__real_malloc(std::size_t size); // NOLINT(bugprone-reserved-identifier)
 
 namespace {
 long from_env(const char *name)
@@ -14,7 +14,7 @@ long from_env(const char *name)
 }
 } // namespace
 
-extern "C" void *__wrap_malloc(std::size_t size)
+extern "C" void *__wrap_malloc(std::size_t size) // NOLINT(bugprone-reserved-identifier)
 {
     static const long fail_at = from_env("FAIL_MALLOC_AT");
     static const long fail_from = from_env("FAIL_MALLOC_FROM");
