@@ -2,14 +2,34 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
 
+// For each byte value: 0 for a byte that isn't white space, 1 for one that
+// is, 3 for a newline, so that bit 1 counts lines.
+struct space_kinds {
+    unsigned char of[256];
+};
+constexpr space_kinds make_space_kinds()
+{
+    space_kinds kinds{};
+    const char spaces[] = " \t\n\v\f\r";
+    for (int i = 0; spaces[i] != '\0'; i++)
+        kinds.of[static_cast<unsigned char>(spaces[i])] = spaces[i] == '\n' ? 3 : 1;
+    return kinds;
+}
+constexpr space_kinds space_kind = make_space_kinds();
+
 bool is_space(int c)
 {
-    // Unsigned wrap-around folds the range test \t..\r into one comparison.
-    return c == ' ' || static_cast<unsigned>(c - '\t') <= '\r' - '\t';
+    return c >= 0 && space_kind.of[c] != 0;
+}
+
+unsigned space_kind_of(char c)
+{
+    return space_kind.of[static_cast<unsigned char>(c)];
 }
 
 bool is_digit(int c)
@@ -17,13 +37,36 @@ bool is_digit(int c)
     return static_cast<unsigned>(c - '0') <= 9;
 }
 
-// The next unparsed byte, or -1 at end of file or after a failed read.
-int peek(int_reader *r)
+// The value of the eight decimal digits at p, or -1 when any of the eight
+// bytes is not a digit. Works on all eight at once, as a little-endian
+// 64-bit word holding one byte per lane.
+std::int64_t eight_digits(const char *p)
 {
-    if (r->pos < r->len)
-        return static_cast<unsigned char>(r->block[r->pos]);
-    if (r->ended)
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "p[0] must be the low byte");
+    // A lane holding a digit becomes 0..9, so that neither it nor it plus 6
+    // reaches 0x10. The lowest lane that isn't a digit gets no borrow or
+    // carry from the digits below it and is caught: below '0' it wraps to
+    // 0xd0 or more, above '9' it or it plus 6 reaches 0x10.
+    std::uint64_t d = word - 0x3030303030303030u;
+    if (((d | (d + 0x0606060606060606u)) & 0xf0f0f0f0f0f0f0f0u) != 0)
         return -1;
+    // Fold neighbouring lanes: pairs of digits, then fours, then all eight.
+    d = d * 10 + (d >> 8);
+    d = (((d & 0x000000ff000000ffu) * (100 + (1000000ull << 32))) +
+         (((d >> 16) & 0x000000ff000000ffu) * (1 + (10000ull << 32)))) >>
+        32;
+    return static_cast<std::int64_t>(d);
+}
+
+// Reads the next block; false at end of file or after a failed read. Kept
+// out of line, with the rest of the rare paths, so that the common path
+// needs few registers.
+__attribute__((noinline)) bool refill(int_reader *r)
+{
+    if (r->ended)
+        return false;
     ssize_t n;
     do
         n = read(r->fd, r->block, INT_READER_BLOCK);
@@ -31,12 +74,20 @@ int peek(int_reader *r)
     if (n <= 0) {
         r->ended = true;
         r->error = n < 0 ? errno : 0;
-        return -1;
+        return false;
     }
     r->pos = 0;
     r->len = static_cast<std::size_t>(n);
     r->block[r->len] = '\0';
-    return static_cast<unsigned char>(r->block[0]);
+    return true;
+}
+
+// The next unparsed byte, or -1 at end of file or after a failed read.
+int peek(int_reader *r)
+{
+    if (r->pos == r->len && !refill(r))
+        return -1;
+    return static_cast<unsigned char>(r->block[r->pos]);
 }
 
 // Consumes byte c of the current entry, keeping it for messages.
@@ -57,14 +108,21 @@ read_result reject(int_reader *r, read_result why)
     return r->error != 0 ? READ_IO_ERROR : why;
 }
 
-// Parses the entry that starts at the next byte, whatever blocks it spans,
-// and keeps its text for messages. Kept out of line so that the common path
-// stays small.
-__attribute__((noinline)) read_result next_entry(int_reader *r, int *value)
+// Reads the next entry a byte at a time, whatever blocks it spans, keeping
+// its text for messages: the general case behind int_reader_next. Kept out
+// of line so that the common path needs few registers.
+__attribute__((noinline)) read_result next_entry_slowly(int_reader *r, int *value)
 {
+    int c = peek(r);
+    for (; c >= 0 && is_space(c); c = peek(r)) {
+        r->line += c == '\n';
+        r->pos++;
+    }
+    if (c < 0)
+        return r->error != 0 ? READ_IO_ERROR : READ_END;
+
     r->text_len = 0;
     r->text_cut = false;
-    int c = peek(r);
     bool negative = c == '-';
     if (c == '-' || c == '+') {
         take(r, c);
@@ -108,40 +166,46 @@ void int_reader_init(int_reader *r, int fd)
 
 read_result int_reader_next(int_reader *r, int *value)
 {
+    // The common case, a valid entry of at most ten digits whose white space
+    // on both sides lies within this block, is read here; anything else is
+    // read again, from where the last entry ended, by next_entry_slowly.
     // Locals rather than fields in the loops: stores through a char pointer
     // could alias the record, which would keep the fields in memory.
     const char *p = r->block + r->pos;
+    const char *end = r->block + r->len;
     unsigned long line = r->line;
-    for (;;) {
-        // The NUL after the block's bytes ends this scan, and the digit scan
-        // below.
-        for (; is_space(*p); p++)
-            line += *p == '\n';
-        r->line = line;
-        r->pos = static_cast<std::size_t>(p - r->block);
-        if (r->pos < r->len)
-            break;
-        if (peek(r) < 0)
-            return r->error != 0 ? READ_IO_ERROR : READ_END;
-        p = r->block + r->pos;
-    }
+    // The NUL after the block's bytes ends the scans.
+    for (unsigned kind; (kind = space_kind_of(*p)) != 0; p++)
+        line += kind >> 1;
 
-    // The common case, a valid entry of at most ten digits followed by white
-    // space within this block, is parsed here; anything else is parsed again
-    // from its start by next_entry. Past ten digits the magnitude may wrap,
-    // but is then not used.
-    bool negative = *p == '-';
-    if (*p == '-' || *p == '+')
-        p++;
+    // The sign, and the ninth and tenth digits, are taken without branches:
+    // in random input they follow no pattern that a predictor could learn.
+    unsigned char first = static_cast<unsigned char>(*p);
+    bool negative = first == '-';
+    p += (first == '-') | (first == '+');
     const char *digits = p;
     std::uint64_t magnitude = 0;
+    std::int64_t first_eight = end - p >= 8 ? eight_digits(p) : -1;
+    if (first_eight >= 0) {
+        magnitude = static_cast<std::uint64_t>(first_eight);
+        p += 8;
+        for (int i = 0; i < 2; i++) {
+            std::uint64_t d = static_cast<unsigned char>(*p) - std::uint64_t{'0'};
+            std::uint64_t is_digit_mask = 0 - static_cast<std::uint64_t>(d <= 9);
+            magnitude += (magnitude * 9 + d) & is_digit_mask;
+            p += d <= 9;
+        }
+    }
+    // Past ten digits the magnitude may wrap, but is then not used.
     for (; is_digit(*p); p++)
         magnitude = magnitude * 10 + static_cast<unsigned>(*p - '0');
-    if (p == digits || p - digits > 10 || !is_space(*p) ||
-        magnitude > (negative ? 2147483648u : 2147483647u))
-        return next_entry(r, value);
+    if (p == digits || p - digits > 10 || p == end || space_kind_of(*p) == 0 ||
+        magnitude > 2147483647u + negative)
+        return next_entry_slowly(r, value);
+
     r->pos = static_cast<std::size_t>(p - r->block);
-    *value = negative ? static_cast<int>(-static_cast<std::int64_t>(magnitude))
-                      : static_cast<int>(magnitude);
+    r->line = line;
+    std::int64_t signed_magnitude = static_cast<std::int64_t>(magnitude);
+    *value = static_cast<int>(negative ? -signed_magnitude : signed_magnitude);
     return READ_INT;
 }
