@@ -66,6 +66,32 @@ void print_right_chain_reversed(nod *n)
     reverse_right_chain(last);
 }
 
+// Prints each key when the walk first reaches its node (pre-order) or when
+// it comes back from the node's left subtree (in-order).
+void print_morris(nod *root, bool preorder)
+{
+    nod *n = root;
+    while (n != nullptr) {
+        if (n->left == nullptr) {
+            print_key(n);
+            n = n->right;
+            continue;
+        }
+        nod *p = thread_end(n);
+        if (p->right == nullptr) {
+            if (preorder)
+                print_key(n);
+            p->right = n;
+            n = n->left;
+        } else {
+            p->right = nullptr;
+            if (!preorder)
+                print_key(n);
+            n = n->right;
+        }
+    }
+}
+
 } // namespace
 
 BST_TREE *create_bst_tree()
@@ -164,44 +190,12 @@ bool BST_delete(BST_TREE *tree, int key)
 
 void traverse_preorder(nod *root)
 {
-    nod *n = root;
-    while (n != nullptr) {
-        if (n->left == nullptr) {
-            print_key(n);
-            n = n->right;
-            continue;
-        }
-        nod *p = thread_end(n);
-        if (p->right == nullptr) {
-            print_key(n);
-            p->right = n;
-            n = n->left;
-        } else {
-            p->right = nullptr;
-            n = n->right;
-        }
-    }
+    print_morris(root, true);
 }
 
 void traverse_inorder(nod *root)
 {
-    nod *n = root;
-    while (n != nullptr) {
-        if (n->left == nullptr) {
-            print_key(n);
-            n = n->right;
-            continue;
-        }
-        nod *p = thread_end(n);
-        if (p->right == nullptr) {
-            p->right = n;
-            n = n->left;
-        } else {
-            p->right = nullptr;
-            print_key(n);
-            n = n->right;
-        }
-    }
+    print_morris(root, false);
 }
 
 void traverse_postorder(nod *root)

@@ -77,7 +77,8 @@ void free_tree(BST_TREE *tree)
 // to the system, which would add page faults instead.
 void fresh_heap()
 {
-    std::free(std::malloc(std::size_t{64} * 1024));
+    void *large = std::malloc(std::size_t{64} * 1024);
+    std::free(large);
 }
 
 const std::vector<long> sizes = {1000, 10000, 100000, 1000000};

@@ -1,10 +1,9 @@
 #include "int_reader.h"
+#include "reader_reference.h"
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <random>
 #include <string>
@@ -117,38 +116,11 @@ TEST(reader, AgreesWithStrtollOnRandomStreams)
         std::string bytes;
         for (auto i = rng() % 200; i > 0; i--)
             bytes += alphabet[rng() % alphabet.size()];
-
-        std::vector<int> want;
-        read_result want_end = READ_END;
-        std::size_t i = 0;
-        while (true) {
-            while (i < bytes.size() && std::isspace(static_cast<unsigned char>(bytes[i])))
-                i++;
-            if (i == bytes.size())
-                break;
-            std::size_t end = i;
-            while (end < bytes.size() && !std::isspace(static_cast<unsigned char>(bytes[end])))
-                end++;
-            std::string entry = bytes.substr(i, end - i);
-            i = end;
-            char *stop = nullptr;
-            errno = 0;
-            long long v = std::strtoll(entry.c_str(), &stop, 10);
-            // strtoll in base 10 takes a sign and digits; all of an entry
-            // taken means a whole decimal integer.
-            if (stop == entry.c_str() || *stop != '\0') {
-                want_end = READ_NOT_INT;
-                break;
-            }
-            if (errno == ERANGE || v < -2147483648LL || v > 2147483647LL) {
-                want_end = READ_RANGE;
-                break;
-            }
-            want.push_back(static_cast<int>(v));
-        }
+        reference_reading want = reference_read(bytes);
         reading got = read_all(bytes);
-        EXPECT_EQ(got.values, want) << bytes;
-        EXPECT_EQ(got.last, want_end) << bytes;
+        EXPECT_EQ(got.values, want.values) << bytes;
+        EXPECT_EQ(got.last, want.end) << bytes;
+        EXPECT_EQ(got.line, want.line) << bytes;
     }
 }
 
