@@ -78,6 +78,7 @@ void free_tree(BST_TREE *tree)
 void fresh_heap()
 {
     void *large = std::malloc(std::size_t{64} * 1024);
+    benchmark::DoNotOptimize(large); // or the compiler drops the pair
     std::free(large);
 }
 
