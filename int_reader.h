@@ -6,8 +6,9 @@
 // in-range value: an optional + or - sign and one or more decimal digits,
 // leading zeros allowed. Anything else in an entry, such as "12abc", "-" or
 // "1.5", makes it no integer; an integer outside int's range is rejected
-// rather than wrapped. Bytes past the entry that ends a read are not looked
-// at.
+// rather than wrapped. What a read returns depends on nothing past the byte
+// that ends its entry, though later bytes of the block may already be
+// loaded.
 #ifndef INT_READER_H
 #define INT_READER_H
 
