@@ -5,6 +5,8 @@
 #include "ADT_llist.h"
 #include "ADT_tree.h"
 #include "int_reader.h"
+#include "list_checker.h"
+#include "tree_checker.h"
 
 #include <benchmark/benchmark.h>
 
@@ -38,36 +40,12 @@ std::vector<int> shuffled(std::vector<int> keys, unsigned seed)
     return keys;
 }
 
-void free_nodes(nod *n)
-{
-    // Iterative, since a tree may be deep: frees the root after moving its
-    // left subtree under its right.
-    while (n != nullptr) {
-        if (n->left != nullptr) {
-            nod *l = n->left;
-            n->left = l->right;
-            l->right = n;
-            n = l;
-        } else {
-            nod *r = n->right;
-            std::free(n);
-            n = r;
-        }
-    }
-}
-
 BST_TREE *build_tree(const std::vector<int> &keys)
 {
     BST_TREE *tree = create_bst_tree();
     for (int k : keys)
         BST_insert(tree, k);
     return tree;
-}
-
-void free_tree(BST_TREE *tree)
-{
-    free_nodes(tree->root);
-    std::free(tree);
 }
 
 // Merges the chunks freed by the previous iteration, so that every
@@ -185,16 +163,6 @@ void BM_multiset_erase(benchmark::State &state)
 int compare_ints(void *element, void *key)
 {
     return *static_cast<int *>(element) != *static_cast<int *>(key);
-}
-
-void free_list(LLIST *list)
-{
-    for (node *n = list->head; n != nullptr;) {
-        node *next = n->next;
-        std::free(n);
-        n = next;
-    }
-    std::free(list);
 }
 
 void BM_add_node_at_head(benchmark::State &state)
