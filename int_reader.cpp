@@ -100,10 +100,11 @@ void take(int_reader *r, int c)
     r->pos++;
 }
 
-// Keeps the rest of a rejected entry for messages, up to what text holds.
+// Consumes the rest of a rejected entry, however long, so that the next read
+// starts at the next entry; text keeps as much of its start as it holds.
 read_result reject(int_reader *r, read_result why)
 {
-    for (int c = peek(r); c >= 0 && !is_space(c) && !r->text_cut; c = peek(r))
+    for (int c = peek(r); c >= 0 && !is_space(c); c = peek(r))
         take(r, c);
     return r->error != 0 ? READ_IO_ERROR : why;
 }

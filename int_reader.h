@@ -43,7 +43,8 @@ void int_reader_init(int_reader *r, int fd);
 
 // Reads the next entry. On READ_INT stores it in *value; *value is left
 // alone otherwise. After READ_NOT_INT or READ_RANGE, text holds the start of
-// the rejected entry and line its line.
+// the rejected entry and line its line; the entry is consumed whole, so a
+// further call reads the entry after it.
 read_result int_reader_next(int_reader *r, int *value);
 
 #endif

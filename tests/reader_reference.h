@@ -8,13 +8,24 @@
 #include <string>
 #include <vector>
 
-struct reference_reading {
-    std::vector<int> values; // the entries accepted, in order
-    read_result end;         // READ_END, or why the entry after them is rejected
-    unsigned long line;      // line of the rejected entry, or of the end
-    std::string entry;       // the rejected entry, whole
+struct reference_entry {
+    read_result result; // READ_INT, READ_NOT_INT, READ_RANGE or READ_END
+    int value;          // the integer, for READ_INT
+    unsigned long line; // the entry's line, or for READ_END the last line
+    std::string text;   // for a rejected entry, its first INT_READER_TEXT
+                        // bytes, and "..." when it is longer
+
+    bool operator==(const reference_entry &o) const
+    {
+        return result == o.result && value == o.value && line == o.line && text == o.text;
+    }
 };
 
-reference_reading reference_read(const std::string &bytes);
+// Every entry in order, rejected ones included, then one READ_END.
+std::vector<reference_entry> reference_read(const std::string &bytes);
+
+// The same from the reader itself, reading on after every rejection; a
+// failed read ends the list with READ_IO_ERROR instead of READ_END.
+std::vector<reference_entry> read_every_entry(int_reader *r);
 
 #endif

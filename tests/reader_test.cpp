@@ -20,8 +20,8 @@ struct reading {
     int error;
 };
 
-// Reads every entry of the bytes given, through a file.
-reading read_all(const std::string &bytes)
+// An unlinked file holding bytes, open at its start.
+int file_holding(const std::string &bytes)
 {
     char path[] = "/tmp/reader_testXXXXXX";
     int fd = mkstemp(path);
@@ -29,6 +29,13 @@ reading read_all(const std::string &bytes)
     EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     lseek(fd, 0, SEEK_SET);
     unlink(path);
+    return fd;
+}
+
+// Reads the entries of the bytes given up to the first that isn't READ_INT.
+reading read_all(const std::string &bytes)
+{
+    int fd = file_holding(bytes);
 
     static int_reader r;
     int_reader_init(&r, fd);
@@ -105,8 +112,8 @@ TEST(reader, ReportsAFailedRead)
     close(fd);
 }
 
-// Random streams of digits, signs, letters and white space, checked against
-// strtoll on each white-space-separated entry.
+// Random streams of digits, signs, letters and white space, read to the end
+// and checked against strtoll on each white-space-separated entry.
 TEST(reader, AgreesWithStrtollOnRandomStreams)
 {
     const std::string alphabet = "0123456789012345678999+-  \n\tx";
@@ -116,12 +123,32 @@ TEST(reader, AgreesWithStrtollOnRandomStreams)
         std::string bytes;
         for (auto i = rng() % 200; i > 0; i--)
             bytes += alphabet[rng() % alphabet.size()];
-        reference_reading want = reference_read(bytes);
-        reading got = read_all(bytes);
-        EXPECT_EQ(got.values, want.values) << bytes;
-        EXPECT_EQ(got.last, want.end) << bytes;
-        EXPECT_EQ(got.line, want.line) << bytes;
+        int fd = file_holding(bytes);
+        static int_reader r;
+        int_reader_init(&r, fd);
+        EXPECT_EQ(read_every_entry(&r), reference_read(bytes)) << bytes;
+        close(fd);
     }
+}
+
+TEST(reader, ReadsOnAfterARejectedEntryOfAnyLength)
+{
+    std::string bytes = std::string(51, 'x') + "12 7\n" + std::string(56, '9') + " -8 " +
+                        std::string(INT_READER_BLOCK, '5') + "z 9";
+    int fd = file_holding(bytes);
+    static int_reader r;
+    int_reader_init(&r, fd);
+    std::string cut = "...";
+    EXPECT_EQ(read_every_entry(&r),
+              (std::vector<reference_entry>{
+                  {READ_NOT_INT, 0, 1, std::string(INT_READER_TEXT, 'x') + cut},
+                  {READ_INT, 7, 1, ""},
+                  {READ_RANGE, 0, 2, std::string(INT_READER_TEXT, '9') + cut},
+                  {READ_INT, -8, 2, ""},
+                  {READ_NOT_INT, 0, 2, std::string(INT_READER_TEXT, '5') + cut},
+                  {READ_INT, 9, 2, ""},
+                  {READ_END, 0, 2, ""}}));
+    close(fd);
 }
 
 } // namespace
