@@ -93,15 +93,28 @@ int report(const int_reader *r, read_result result, int entry)
     }
 }
 
+// What a run builds. Nothing of it is freed (the list's elements point into
+// values), and it stays reachable from here until the process exits.
+struct run_state {
+    int *keys;
+    int *values;
+    LLIST *list;
+    BST_TREE *tree;
+    int_reader reader;
+};
+run_state run;
+
 int load_and_search(int fd)
 {
-    // Held until the process ends, and never freed: the list's elements
-    // point into values.
-    static int *keys = static_cast<int *>(std::malloc(entries * sizeof(int)));
-    static int *values = static_cast<int *>(std::malloc(entries * sizeof(int)));
-    static LLIST *list = create_list(compare1, print1);
-    static BST_TREE *tree = create_bst_tree();
-    static int_reader reader;
+    run.keys = static_cast<int *>(std::malloc(entries * sizeof(int)));
+    run.values = static_cast<int *>(std::malloc(entries * sizeof(int)));
+    run.list = create_list(compare1, print1);
+    run.tree = create_bst_tree();
+    int *keys = run.keys;
+    int *values = run.values;
+    LLIST *list = run.list;
+    BST_TREE *tree = run.tree;
+    int_reader &reader = run.reader;
     int target = search_target;
     if (keys == nullptr || values == nullptr || list == nullptr || tree == nullptr) {
         std::fprintf(stderr, "main_llist: %s: out of memory before reading\n", input_name);
