@@ -16,6 +16,18 @@ LLIST *create_list(llist_compare compare, llist_print print)
     return list;
 }
 
+void destroy_list(LLIST *list)
+{
+    if (list == nullptr)
+        return;
+    for (node *n = list->head; n != nullptr;) {
+        node *next = n->next;
+        std::free(n);
+        n = next;
+    }
+    std::free(list);
+}
+
 bool add_node_at(LLIST *list, unsigned position, void *element)
 {
     if (list->count < position)

@@ -8,6 +8,7 @@
 //   get_data_at    the element at a position
 //   find_data      position of the first element that matches a key
 //   print_all      print the elements from a given node to the tail
+//   destroy_list   free every node and the handle, no element
 //
 // The list owns its nodes, not its elements: it stores the caller's pointers,
 // never copies, inspects (other than through the callbacks) or frees what
@@ -20,11 +21,22 @@
 // compare callback must not call any of those four on the list it is
 // searching.
 //
-// The handle and every node come from std::malloc; a removed node goes back
-// with std::free. Nothing frees a whole list or its handle. No operation
-// tests the pointer it is given, writes a message or takes a lock.
+// The handle and every node come from malloc; a removed node goes back with
+// free. destroy_list is the only operation that frees a whole list or its
+// handle. No operation tests the pointer it is given or writes a message.
+//
+// There is no lock, and no operation may run alongside any other on the same
+// list, lookups and prints included: every walk but print_all writes cur.
+//
+// The header serves C (C99 on) and C++ alike; the operations have C linkage.
 #ifndef ADT_LLIST_H
 #define ADT_LLIST_H
+
+#ifdef __cplusplus
+extern "C" {
+#else
+#include <stdbool.h>
+#endif
 
 // Compares an element (first argument) with a key (second): returns 0 when
 // the element matches the key; any other value means no match.
@@ -33,11 +45,13 @@ typedef int (*llist_compare)(void *element, void *key);
 // Prints one element.
 typedef void (*llist_print)(void *element);
 
+typedef struct node node;
 struct node {
     void *data; // the caller's element
     node *next; // following node; null at the tail
 };
 
+typedef struct LLIST LLIST;
 struct LLIST {
     unsigned count;        // number of nodes
     node *head;            // first node, position 0; null when empty
@@ -51,10 +65,15 @@ struct LLIST {
 // can't be allocated.
 LLIST *create_list(llist_compare compare, llist_print print);
 
+// Frees every node of list and then the handle; nothing for a null list. The
+// elements are the caller's and are not touched.
+void destroy_list(LLIST *list);
+
 // Inserts element so that it stands at position; position count appends.
 // Returns true on success. Returns false and leaves the list as it was when
-// position is greater than count or the node can't be allocated. Position 0 and an empty list leave
-// cur alone; any other position leaves cur on the node before the new one.
+// position is greater than count or the node can't be allocated. Position 0
+// and an empty list leave cur alone; any other position leaves cur on the
+// node before the new one.
 bool add_node_at(LLIST *list, unsigned position, void *element);
 
 // Removes the node at position, without touching its element. Returns true
@@ -79,5 +98,9 @@ int find_data(LLIST *list, void *key);
 // which may read the list but must not remove the node it is given. Neither
 // head nor cur is used or changed.
 void print_all(LLIST *list, node *start);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

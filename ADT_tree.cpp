@@ -94,7 +94,7 @@ void print_morris(nod *root, bool preorder)
 
 } // namespace
 
-BST_TREE *create_bst_tree()
+BST_TREE *create_bst_tree(void)
 {
     BST_TREE *tree = static_cast<BST_TREE *>(std::malloc(sizeof(BST_TREE)));
     if (tree != nullptr) {
@@ -102,6 +102,29 @@ BST_TREE *create_bst_tree()
         tree->root = nullptr;
     }
     return tree;
+}
+
+void destroy_bst_tree(BST_TREE *tree)
+{
+    if (tree == nullptr)
+        return;
+    // Rotates each left child up until the root has none, then frees the
+    // root and goes on with its right subtree: every node is rotated at most
+    // once, and no stack is needed.
+    nod *n = tree->root;
+    while (n != nullptr) {
+        nod *left = n->left;
+        if (left != nullptr) {
+            n->left = left->right;
+            left->right = n;
+            n = left;
+        } else {
+            nod *right = n->right;
+            std::free(n);
+            n = right;
+        }
+    }
+    std::free(tree);
 }
 
 nod *add_bst(nod *root, int key)

@@ -16,19 +16,34 @@
 // chain of right links. No operation recurses per level, so chains of any
 // length work at the default stack size.
 //
-// The handle and every node come from std::malloc, and a deleted node goes
-// back with std::free; callers may build or free nodes the same way. Nothing
-// frees a whole tree or its handle. No operation tests the pointer it is
-// given, writes a message or takes a lock.
+//   destroy_bst_tree                      free every node and the handle
+//
+// The handle and every node come from malloc, and a deleted node goes back
+// with free; callers may build or free nodes the same way. destroy_bst_tree
+// is the only operation that frees a whole tree or its handle. No operation
+// tests the pointer it is given or writes a message.
+//
+// There is no lock, and no operation may run alongside any other on the same
+// tree, searches and prints included: the print walks relink nodes as they go.
+//
+// The header serves C (C99 on) and C++ alike; the operations have C linkage.
 #ifndef ADT_TREE_H
 #define ADT_TREE_H
 
+#ifdef __cplusplus
+extern "C" {
+#else
+#include <stdbool.h>
+#endif
+
+typedef struct nod nod;
 struct nod {
     int data;   // the key
     nod *left;  // root of the left subtree (keys less than or equal), or null
     nod *right; // root of the right subtree (keys greater or equal), or null
 };
 
+typedef struct BST_TREE BST_TREE;
 struct BST_TREE {
     int size;  // number of nodes in the tree
     nod *root; // root node; null when the tree is empty
@@ -36,7 +51,11 @@ struct BST_TREE {
 
 // Returns a new empty tree (size 0, root null), or null when the handle
 // can't be allocated.
-BST_TREE *create_bst_tree();
+BST_TREE *create_bst_tree(void);
+
+// Frees every node of tree and then the handle; nothing for a null tree.
+// Linear time and constant extra memory, so chains of any length go too.
+void destroy_bst_tree(BST_TREE *tree);
 
 // Inserts key into the subtree rooted at root and returns the subtree's root
 // afterwards: the new node when root was null, root itself otherwise. Returns
@@ -82,5 +101,9 @@ void traverse_postorder(nod *root);
 // post-order), then a newline. For any other order "type error" and a
 // newline stand in place of the keys. Output goes through buffered stdout.
 void BST_print(BST_TREE *tree, int order);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

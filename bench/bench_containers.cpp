@@ -78,7 +78,7 @@ void BM_BST_insert(benchmark::State &state)
         BST_TREE *tree = build_tree(keys);
         benchmark::DoNotOptimize(tree->root);
         state.PauseTiming();
-        free_tree(tree);
+        destroy_bst_tree(tree);
         fresh_heap();
         state.ResumeTiming();
     }
@@ -110,7 +110,7 @@ void BM_search_bst(benchmark::State &state)
         for (int k : order)
             benchmark::DoNotOptimize(search_bst(tree->root, k));
     state.SetItemsProcessed(state.iterations() * state.range(0));
-    free_tree(tree);
+    destroy_bst_tree(tree);
 }
 
 void BM_multiset_find(benchmark::State &state)
@@ -136,7 +136,7 @@ void BM_BST_delete(benchmark::State &state)
         for (int k : order)
             BST_delete(tree, k);
         benchmark::DoNotOptimize(tree->root);
-        std::free(tree);
+        destroy_bst_tree(tree);
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
@@ -174,7 +174,7 @@ void BM_add_node_at_head(benchmark::State &state)
             add_node_at(list, 0, &v);
         benchmark::DoNotOptimize(list->head);
         state.PauseTiming();
-        free_list(list);
+        destroy_list(list);
         fresh_heap();
         state.ResumeTiming();
     }
@@ -207,7 +207,7 @@ void BM_find_data(benchmark::State &state)
     for (auto _ : state)
         benchmark::DoNotOptimize(find_data(list, &absent));
     state.SetItemsProcessed(state.iterations() * state.range(0));
-    free_list(list);
+    destroy_list(list);
 }
 
 void BM_forward_list_find_if(benchmark::State &state)

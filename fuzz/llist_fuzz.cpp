@@ -86,6 +86,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         check(check_list(list).empty());
         check(elements(list) == model);
     }
-    free_list(list);
+    destroy_list(list);
     return 0;
 }

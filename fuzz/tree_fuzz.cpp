@@ -68,6 +68,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         check(tree->size == model.size);
     }
     check(tree_shape(tree->root) == model.shape());
-    free_tree(tree);
+    destroy_bst_tree(tree);
     return 0;
 }

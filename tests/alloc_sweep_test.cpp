@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -30,10 +29,12 @@ void run_workload()
 {
     BST_TREE *tree = create_bst_tree();
     LLIST *list = create_list(compare_ints, print_nothing);
-    if (tree == nullptr || list == nullptr) {
+    BST_TREE *bare = create_bst_tree(); // its root is grown by add_bst alone
+    if (tree == nullptr || list == nullptr || bare == nullptr) {
         ASSERT_GT(failures_seen(), 0);
-        std::free(tree);
-        std::free(list);
+        destroy_bst_tree(tree);
+        destroy_list(list);
+        destroy_bst_tree(bare);
         return;
     }
     ASSERT_EQ(tree->size, 0);
@@ -41,7 +42,7 @@ void run_workload()
 
     model_tree tree_model;
     std::vector<void *> list_model;
-    nod *subtree = nullptr; // grown by add_bst alone
+    nod *&subtree = bare->root;
     model_tree subtree_model;
 
     for (int step = 0; step < 40; step++) {
@@ -89,9 +90,9 @@ void run_workload()
         }
     }
 
-    free_tree(tree);
-    free_list(list);
-    free_nodes(subtree);
+    destroy_bst_tree(tree);
+    destroy_list(list);
+    destroy_bst_tree(bare);
 }
 
 TEST(alloc_sweep, EveryAllocationOfTheWorkloadCanFail)

@@ -1,7 +1,5 @@
 #include "list_checker.h"
 
-#include <cstdlib>
-
 std::string check_list(const LLIST *list)
 {
     if ((list->head == nullptr) != (list->count == 0) || (list->tail == nullptr) != (list->count == 0))
@@ -26,14 +24,4 @@ std::vector<void *> elements(const LLIST *list)
     for (const node *n = list->head; n != nullptr; n = n->next)
         out.push_back(n->data);
     return out;
-}
-
-void free_list(LLIST *list)
-{
-    for (node *n = list->head; n != nullptr;) {
-        node *next = n->next;
-        std::free(n);
-        n = next;
-    }
-    std::free(list);
 }

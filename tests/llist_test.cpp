@@ -31,7 +31,7 @@ struct list_fixture : ::testing::Test {
     int a = 1, b = 2, c = 3, x = 9;
 
     list_fixture() { printed_elements.clear(); }
-    ~list_fixture() override { free_list(list); }
+    ~list_fixture() override { destroy_list(list); }
     void fill_abc()
     {
         ASSERT_TRUE(add_node_at(list, 0, &c));
@@ -137,6 +137,13 @@ TEST_F(list_fixture, AMillionHeadInsertionsRunAscending)
     int target = 999999;
     EXPECT_EQ(find_data(list, &target), 999998);
     EXPECT_EQ(check_list(list), "");
+
+    // Every node and the handle go back, no element; a null list is a no-op.
+    stop_failing_malloc();
+    destroy_list(list);
+    list = nullptr;
+    EXPECT_EQ(frees_seen(), n + 1);
+    EXPECT_EQ(values[0], n);
 }
 
 // ---- removal ----
@@ -295,7 +302,7 @@ TEST(list_model, SeededRandomOperationsMatchAVector)
             ASSERT_EQ(check_list(list), "") << "step " << step;
             ASSERT_EQ(elements(list), model) << "step " << step;
         }
-        free_list(list);
+        destroy_list(list);
     }
 }
 

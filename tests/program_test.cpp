@@ -47,9 +47,7 @@ TEST(callbacks, Print1WritesOneLinePerElement)
     std::fflush(stdout);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               " - int data 42\n - int data -5\n - int data -2147483648\n");
-    while (list->count > 0)
-        del_node_at(list, 0);
-    std::free(list);
+    destroy_list(list);
 }
 
 // ---- the program end to end ----

@@ -1,7 +1,5 @@
 #include "tree_checker.h"
 
-#include <cstdlib>
-
 std::vector<int> inorder_keys(const nod *root)
 {
     std::vector<int> keys;
@@ -28,28 +26,6 @@ std::string check_tree(const BST_TREE *tree)
         if (keys[i - 1] > keys[i])
             return "in-order walk decreases at " + std::to_string(i);
     return "";
-}
-
-void free_nodes(nod *root)
-{
-    std::vector<nod *> stack;
-    if (root != nullptr)
-        stack.push_back(root);
-    while (!stack.empty()) {
-        nod *n = stack.back();
-        stack.pop_back();
-        if (n->left != nullptr)
-            stack.push_back(n->left);
-        if (n->right != nullptr)
-            stack.push_back(n->right);
-        std::free(n);
-    }
-}
-
-void free_tree(BST_TREE *tree)
-{
-    free_nodes(tree->root);
-    std::free(tree);
 }
 
 std::string tree_shape(const nod *root)

@@ -17,11 +17,6 @@ std::string check_tree(const BST_TREE *tree);
 // The keys of an in-order walk, with an explicit stack.
 std::vector<int> inorder_keys(const nod *root);
 
-// Free every node of a subtree, and of a tree and then its handle, with an
-// explicit stack.
-void free_nodes(nod *root);
-void free_tree(BST_TREE *tree);
-
 // "(key left right)" for each node and "-" for an empty subtree; recursive,
 // for trees of modest depth.
 std::string tree_shape(const nod *root);

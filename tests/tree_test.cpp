@@ -13,7 +13,7 @@ namespace {
 
 struct tree_fixture : ::testing::Test {
     BST_TREE *tree = create_bst_tree();
-    ~tree_fixture() override { free_tree(tree); }
+    ~tree_fixture() override { destroy_bst_tree(tree); }
 
     void insert_all(const std::vector<int> &keys)
     {
@@ -80,7 +80,7 @@ TEST(tree_insert, ShapesFollowTheOrderingRule)
             ASSERT_TRUE(BST_insert(tree, k));
         EXPECT_EQ(tree_shape(tree->root), e.shape);
         EXPECT_EQ(tree->size, static_cast<int>(e.keys.size()));
-        free_tree(tree);
+        destroy_bst_tree(tree);
     }
 }
 
@@ -111,7 +111,7 @@ TEST(tree_insert, SeededRandomInsertionsMatchTheReferenceTree)
             ASSERT_EQ(tree->size, model.size);
         }
         EXPECT_EQ(tree_shape(tree->root), model.shape());
-        free_tree(tree);
+        destroy_bst_tree(tree);
     }
 }
 
@@ -274,7 +274,7 @@ TEST(tree_delete, SeededRandomMixMatchesTheReferenceTree)
             ASSERT_EQ(tree->size, model.size);
             ASSERT_EQ(tree_shape(tree->root), model.shape()) << "step " << step;
         }
-        free_tree(tree);
+        destroy_bst_tree(tree);
     }
 }
 
@@ -330,7 +330,7 @@ TEST(tree_print, WalksOfRandomTreesMatchRecursionAndLeaveTheTreeAlone)
                       "BST_TREE\nsize : " + std::to_string(model.size) + "\ndata : " + keys + "\n");
             EXPECT_EQ(tree_shape(tree->root), shape);
         }
-        free_tree(tree);
+        destroy_bst_tree(tree);
     }
 }
 
@@ -406,7 +406,24 @@ TEST(tree_chain, EveryOperationWorksOnAMillionLevels)
         EXPECT_FALSE(BST_delete(tree, n + 5));
         EXPECT_EQ(tree->size, n - 1);
         EXPECT_EQ(check_tree(tree), "");
-        free_tree(tree);
+
+        stop_failing_malloc();
+        destroy_bst_tree(tree);
+        EXPECT_EQ(frees_seen(), n); // n - 1 nodes and the handle
+    }
+}
+
+TEST(tree_destroy, FreesEveryNodeOfAnyShapeAndTheHandle)
+{
+    destroy_bst_tree(nullptr);
+    std::mt19937 rng(7);
+    for (int n : {0, 1, 2, 1000}) {
+        BST_TREE *tree = create_bst_tree();
+        for (int i = 0; i < n; i++)
+            ASSERT_TRUE(BST_insert(tree, static_cast<int>(rng() % 100)));
+        stop_failing_malloc();
+        destroy_bst_tree(tree);
+        EXPECT_EQ(frees_seen(), n + 1) << n << " keys";
     }
 }
 
