@@ -60,33 +60,53 @@ std::int64_t eight_digits(const char *p)
     return static_cast<std::int64_t>(d);
 }
 
-// Reads the next block; false at end of file or after a failed read. Kept
-// out of line, with the rest of the rare paths, so that the common path
+const char byte_order_mark[] = "\xEF\xBB\xBF";
+
+// Whether the len bytes at the start of the file could still become a
+// byte-order mark.
+bool may_become_mark(const int_reader *r, std::size_t len)
+{
+    return r->at_start && len < 3 && std::memcmp(r->block, byte_order_mark, len) == 0;
+}
+
+// Reads the next block; false at end of file or after a failed read. At the
+// start of the file it reads on while the bytes so far begin a UTF-8
+// byte-order mark, so that a leading mark is skipped however the reads come.
+// Kept out of line, with the rest of the rare paths, so that the common path
 // needs few registers.
 __attribute__((noinline)) bool refill(int_reader *r)
 {
-    if (r->ended)
-        return false;
-    ssize_t n;
-    do
-        n = read(r->fd, r->block, INT_READER_BLOCK);
-    while (n < 0 && errno == EINTR);
-    if (n <= 0) {
-        r->ended = true;
-        r->error = n < 0 ? errno : 0;
-        return false;
+    std::size_t len = 0;
+    while ((len == 0 || may_become_mark(r, len)) && !r->ended) {
+        ssize_t n;
+        do
+            n = read(r->fd, r->block + len, INT_READER_BLOCK - len);
+        while (n < 0 && errno == EINTR);
+        if (n <= 0) {
+            r->ended = true;
+            r->error = n < 0 ? errno : 0;
+        } else {
+            len += static_cast<std::size_t>(n);
+        }
     }
+    if (len == 0)
+        return false;
     r->pos = 0;
-    r->len = static_cast<std::size_t>(n);
-    r->block[r->len] = '\0';
+    r->len = len;
+    r->block[len] = '\0';
+    if (r->at_start && len >= 3 && std::memcmp(r->block, byte_order_mark, 3) == 0)
+        r->pos = 3;
+    r->at_start = false;
     return true;
 }
 
 // The next unparsed byte, or -1 at end of file or after a failed read.
 int peek(int_reader *r)
 {
-    if (r->pos == r->len && !refill(r))
-        return -1;
+    while (r->pos == r->len) {
+        if (!refill(r))
+            return -1;
+    }
     return static_cast<unsigned char>(r->block[r->pos]);
 }
 
@@ -160,6 +180,7 @@ void int_reader_init(int_reader *r, int fd)
     r->pos = 0;
     r->len = 0;
     r->ended = false;
+    r->at_start = true;
     r->text_len = 0;
     r->text_cut = false;
     r->block[0] = '\0';

@@ -32,6 +32,7 @@ struct int_reader {
     std::size_t pos;                // next unread byte of block
     std::size_t len;                // bytes held in block
     bool ended;                     // a read returned end of file or failed
+    bool at_start;                  // nothing read yet
     std::size_t text_len;           // bytes of the last entry kept in text
     bool text_cut;                  // the entry was longer than text holds
     char text[INT_READER_TEXT];     // start of the last entry, for messages

@@ -10,6 +10,7 @@
 #include "ADT_llist.h"
 #include "ADT_tree.h"
 #include "int_reader.h"
+#include "load_feedback.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -122,17 +123,26 @@ int load_and_search(int fd)
     }
 
     int_reader_init(&reader, fd);
+    load_feedback feedback;
+    load_feedback_init(&feedback, stderr, input_name, entries);
     for (int i = 0; i < entries; i++) {
         values[i] = entries - i;
         read_result result = int_reader_next(&reader, &keys[i]);
-        if (result != READ_INT)
+        if (result != READ_INT) {
+            load_feedback_finish(&feedback, i);
             return report(&reader, result, i + 1);
+        }
         if (!add_node_at(list, 0, &values[i]) || !BST_insert(tree, keys[i])) {
+            load_feedback_finish(&feedback, i);
             std::fprintf(stderr, "main_llist: %s: entry %d (line %lu): out of memory\n", input_name,
                          i + 1, reader.line);
             return EXIT_OUT_OF_MEMORY;
         }
+        if ((i + 1) % feedback_every == 0)
+            load_feedback_update(&feedback, keys, i + 1);
     }
+    load_feedback_update(&feedback, keys, entries);
+    load_feedback_finish(&feedback, entries);
 
     int position = find_data(list, &target);
     if (std::printf("iter num = %d\n", position) < 0 || std::fflush(stdout) != 0) {

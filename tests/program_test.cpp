@@ -153,6 +153,31 @@ TEST_F(program_run, AcceptsMixedWhiteSpaceAndPlusSigns)
     EXPECT_EQ(err(), "");
 }
 
+TEST_F(program_run, SkipsALeadingByteOrderMarkOnly)
+{
+    write_sample(entries, nullptr, 1, "\xEF\xBB\xBF-830069773");
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(out(), result_line);
+    EXPECT_EQ(err(), "");
+    write_sample(entries, nullptr, 2, "\xEF\xBB\xBF" "17");
+    expect_failure(2, "entry 2 (line 2): not a decimal integer: \"???17\"");
+}
+
+TEST_F(program_run, WarnsOnceOfKeysThatBuildAChainAndCompletes)
+{
+    // 940,000 random keys, then 60,000 ascending keys above them all.
+    std::mt19937 rng(1);
+    std::string text;
+    for (int i = 0; i < entries; i++)
+        text += std::to_string(i < 940000 ? static_cast<int>(rng() % 2000000000) : 2000000000 + i) + "\n";
+    std::ofstream(dir + "/sample.txt", std::ios::binary) << text;
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(out(), result_line);
+    EXPECT_EQ(err().rfind("main_llist: sample.txt: warning: entries 94000", 0), 0u) << err();
+    EXPECT_NE(err().find("ascending order"), std::string::npos) << err();
+    EXPECT_EQ(err().find('\n'), err().size() - 1) << "one line";
+}
+
 TEST_F(program_run, MissingOrUnreadableFile)
 {
     expect_failure(1, "cannot open: No such file or directory");

@@ -25,7 +25,7 @@ std::vector<reference_entry> reference_read(const std::string &bytes)
 {
     std::vector<reference_entry> out;
     unsigned long line = 1;
-    std::size_t i = 0;
+    std::size_t i = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; // a leading byte-order mark
     for (;;) {
         for (; i < bytes.size() && is_space(bytes[i]); i++)
             line += bytes[i] == '\n';

@@ -87,6 +87,20 @@ TEST(reader, RejectsIntegersOutsideTheRangeWithoutWrapping)
     EXPECT_EQ(r.text, std::string(INT_READER_TEXT, '9'));
 }
 
+TEST(reader, SkipsAByteOrderMarkAtTheStartOnly)
+{
+    const std::string mark = "\xEF\xBB\xBF";
+    reading r = read_all(mark + "-830069773 5");
+    EXPECT_EQ(r.values, (std::vector<int>{-830069773, 5}));
+    EXPECT_EQ(r.last, READ_END);
+    EXPECT_EQ(read_all(mark).last, READ_END);
+    reading twice = read_all(mark + mark + "1");
+    EXPECT_EQ(twice.last, READ_NOT_INT);
+    EXPECT_EQ(twice.text, mark + "1");
+    EXPECT_EQ(read_all("1 " + mark + "2").values, std::vector<int>{1});
+    EXPECT_EQ(read_all("\xEF\xBB" "7").last, READ_NOT_INT);
+}
+
 TEST(reader, EntriesAcrossBlockBoundaries)
 {
     for (std::size_t pad : {INT_READER_BLOCK - 3, INT_READER_BLOCK - 1, INT_READER_BLOCK,
