@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -76,17 +77,18 @@ TEST(feedback, WarnsOnceOfARunThatBuildsAChain)
         }
         // The run starts at entry from + 1, or at the key before it when that
         // one is in order too; the warning is out by its chain_warning_run-th key.
-        int first = 0, last = 0;
-        char how[40] = "";
-        ASSERT_EQ(std::sscanf(written.c_str(), "main_llist: in.txt: warning: entries %d to %d %39[a-z ]",
-                              &first, &last, how),
-                  3)
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(written, m,
+                                      std::regex("^main_llist: in.txt: warning: entries ([0-9]+) "
+                                                 "to ([0-9]+) ([a-z ]+), ")))
             << written;
+        int first = std::stoi(m[1]), last = std::stoi(m[2]);
+        std::string how = m[3];
         EXPECT_LE(first, e.from + 1);
         EXPECT_GE(first, e.from);
         EXPECT_LE(last, e.from + chain_warning_run);
         EXPECT_GE(last - first + 1, chain_warning_run - feedback_every);
-        EXPECT_EQ(std::string(how), e.want);
+        EXPECT_EQ(how, e.want);
         EXPECT_EQ(written.find('\n'), written.size() - 1) << "one line";
     }
 }

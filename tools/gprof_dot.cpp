@@ -37,6 +37,12 @@ struct function {
     std::vector<arc> callees;
 };
 
+// gprof's figures are well formed; anything else reads as 0.
+double number(const char *text)
+{
+    return std::strtod(text, nullptr);
+}
+
 bool is_number(const std::string &t)
 {
     if (t.empty())
@@ -61,7 +67,7 @@ int index_at_end(const std::vector<std::string> &w)
 {
     if (w.empty() || w.back().size() < 3 || w.back().front() != '[' || w.back().back() != ']')
         return -1;
-    return std::atoi(w.back().c_str() + 1);
+    return static_cast<int>(std::strtol(w.back().c_str() + 1, nullptr, 10));
 }
 
 std::string name_of(const std::vector<std::string> &w, std::size_t from)
@@ -74,7 +80,7 @@ std::string name_of(const std::vector<std::string> &w, std::size_t from)
 
 double seconds_of(const std::string &t)
 {
-    return t.find('.') != std::string::npos ? std::atof(t.c_str()) : 0;
+    return t.find('.') != std::string::npos ? number(t.c_str()) : 0;
 }
 
 // Reads gprof's call graph: entries of caller lines, the primary line that
@@ -88,7 +94,7 @@ bool parse(std::istream &in, std::vector<function> *out, double *total)
         if (line.rfind("granularity:", 0) == 0) {
             std::size_t of = line.rfind(" of ");
             if (of != std::string::npos)
-                *total = std::atof(line.c_str() + of + 4);
+                *total = number(line.c_str() + of + 4);
         } else if (line.rfind("index % time", 0) == 0) {
             in_graph = true;
         } else if (!in_graph) {
@@ -106,8 +112,8 @@ bool parse(std::istream &in, std::vector<function> *out, double *total)
                 // [N] %time self children [called] name [N]
                 if (w.size() < 5)
                     continue;
-                function f{index, "", std::atof(w[1].c_str()), std::atof(w[2].c_str()),
-                           std::atof(w[3].c_str()), "", {}};
+                function f{index, "", number(w[1].c_str()), number(w[2].c_str()),
+                           number(w[3].c_str()), "", {}};
                 std::size_t name_from = 4;
                 if (is_number(w[4]) && w[4].find('.') == std::string::npos)
                     f.calls = w[name_from++];
