@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
@@ -170,7 +171,49 @@ __attribute__((noinline)) read_result next_entry_slowly(int_reader *r, int *valu
     return READ_INT;
 }
 
+// The rejected entry as printable text: other bytes show as '?', and "..."
+// marks an entry too long to keep whole.
+void quote_entry(const int_reader *r, char *out)
+{
+    for (std::size_t i = 0; i < r->text_len; i++) {
+        char c = r->text[i];
+        *out++ = c >= ' ' && c <= '~' ? c : '?';
+    }
+    for (int i = 0; r->text_cut && i < 3; i++)
+        *out++ = '.';
+    *out = '\0';
+}
+
 } // namespace
+
+int int_reader_report(const int_reader *r, read_result result, const char *program,
+                      const char *file, int entry, int needed)
+{
+    char text[INT_READER_TEXT + 4];
+    quote_entry(r, text);
+    switch (result) {
+    case READ_INT:
+        return 0;
+    case READ_END:
+        std::fprintf(stderr,
+                     "%s: %s: entry %d (line %lu): missing: the file ends after %d integers, "
+                     "%d are needed\n",
+                     program, file, entry, r->line, entry - 1, needed);
+        return 2;
+    case READ_NOT_INT:
+        std::fprintf(stderr, "%s: %s: entry %d (line %lu): not a decimal integer: \"%s\"\n", program,
+                     file, entry, r->line, text);
+        return 2;
+    case READ_RANGE:
+        std::fprintf(stderr, "%s: %s: entry %d (line %lu): outside the 32-bit integer range: \"%s\"\n",
+                     program, file, entry, r->line, text);
+        return 2;
+    default:
+        std::fprintf(stderr, "%s: %s: entry %d (line %lu): read failed: %s\n", program, file, entry,
+                     r->line, std::strerror(r->error));
+        return 1;
+    }
+}
 
 void int_reader_init(int_reader *r, int fd)
 {

@@ -48,4 +48,12 @@ void int_reader_init(int_reader *r, int fd);
 // further call reads the entry after it.
 read_result int_reader_next(int_reader *r, int *value);
 
+// For a read of entry (counting from 1) that returned result, writes the one
+// line that says what is wrong, as "PROGRAM: FILE: entry N (line L): ...",
+// to stderr with one fprintf, needed being the number of entries the reader
+// of the file needs. Returns the exit status for it: 1 for a failed read, 2
+// for a missing or bad entry (0, writing nothing, for READ_INT).
+int int_reader_report(const int_reader *r, read_result result, const char *program,
+                      const char *file, int entry, int needed);
+
 #endif

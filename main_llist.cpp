@@ -46,53 +46,13 @@ const char input_name[] = "sample.txt";
 const int entries = MAIN_LLIST_ENTRIES;
 const int search_target = 999999;
 
+// 1 and 2 are also what int_reader_report returns.
 enum exit_status {
     EXIT_READ_FAILED = 1,
     EXIT_BAD_INPUT = 2,
     EXIT_OUT_OF_MEMORY = 3,
     EXIT_WRITE_FAILED = 4,
 };
-
-// The rejected entry as printable text: other bytes show as '?', and "..."
-// marks an entry too long to keep whole.
-void quote_entry(const int_reader *r, char *out)
-{
-    for (std::size_t i = 0; i < r->text_len; i++) {
-        char c = r->text[i];
-        *out++ = c >= ' ' && c <= '~' ? c : '?';
-    }
-    for (int i = 0; r->text_cut && i < 3; i++)
-        *out++ = '.';
-    *out = '\0';
-}
-
-// Each failure writes one line to stderr, with one fprintf call.
-int report(const int_reader *r, read_result result, int entry)
-{
-    char text[INT_READER_TEXT + 4];
-    quote_entry(r, text);
-    switch (result) {
-    case READ_END:
-        std::fprintf(stderr,
-                     "main_llist: %s: entry %d (line %lu): missing: the file ends after %d integers, "
-                     "%d are needed\n",
-                     input_name, entry, r->line, entry - 1, entries);
-        return EXIT_BAD_INPUT;
-    case READ_NOT_INT:
-        std::fprintf(stderr, "main_llist: %s: entry %d (line %lu): not a decimal integer: \"%s\"\n",
-                     input_name, entry, r->line, text);
-        return EXIT_BAD_INPUT;
-    case READ_RANGE:
-        std::fprintf(stderr,
-                     "main_llist: %s: entry %d (line %lu): outside the 32-bit integer range: \"%s\"\n",
-                     input_name, entry, r->line, text);
-        return EXIT_BAD_INPUT;
-    default:
-        std::fprintf(stderr, "main_llist: %s: entry %d (line %lu): read failed: %s\n", input_name,
-                     entry, r->line, std::strerror(r->error));
-        return EXIT_READ_FAILED;
-    }
-}
 
 // What a run builds. Nothing of it is freed (the list's elements point into
 // values), and it stays reachable from here until the process exits.
@@ -130,7 +90,7 @@ int load_and_search(int fd)
         read_result result = int_reader_next(&reader, &keys[i]);
         if (result != READ_INT) {
             load_feedback_finish(&feedback, i);
-            return report(&reader, result, i + 1);
+            return int_reader_report(&reader, result, "main_llist", input_name, i + 1, entries);
         }
         if (!add_node_at(list, 0, &values[i]) || !BST_insert(tree, keys[i])) {
             load_feedback_finish(&feedback, i);
