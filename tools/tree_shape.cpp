@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -45,14 +46,14 @@ int read_keys(const char *path, int count, std::vector<int> *keys)
         std::fprintf(stderr, "%s: %s: cannot open: %s\n", program, path, std::strerror(errno));
         return 1;
     }
-    static int_reader reader;
-    int_reader_init(&reader, fd);
+    auto reader = std::make_unique<int_reader>(); // 64 KiB: not for the stack
+    int_reader_init(reader.get(), fd);
     keys->resize(static_cast<std::size_t>(count));
     int status = 0;
     for (int i = 0; i < count && status == 0; i++) {
-        read_result result = int_reader_next(&reader, &(*keys)[i]);
+        read_result result = int_reader_next(reader.get(), &(*keys)[i]);
         if (result != READ_INT)
-            status = int_reader_report(&reader, result, program, path, i + 1, count);
+            status = int_reader_report(reader.get(), result, program, path, i + 1, count);
     }
     close(fd);
     return status;
@@ -78,9 +79,14 @@ std::vector<band> bands_of(const tree_figures &f)
     return bands;
 }
 
+double average_depth(const tree_figures &f)
+{
+    return f.nodes > 0 ? static_cast<double>(f.depth_sum) / static_cast<double>(f.nodes) : 0;
+}
+
 void print_report(const tree_figures &f, const std::vector<band> &bands)
 {
-    double average = f.nodes > 0 ? static_cast<double>(f.depth_sum) / static_cast<double>(f.nodes) : 0;
+    double average = average_depth(f);
     std::printf("nodes: %lld\n", f.nodes);
     std::printf("height: %lld (random order: about %lld)\n", f.height, random_order_height(f.nodes));
     std::printf("average depth: %.2f (random order: %.2f)\n", average, random_average_depth(f.nodes));
@@ -102,7 +108,7 @@ void print_report(const tree_figures &f, const std::vector<band> &bands)
 bool draw_histogram(const char *path, const tree_figures &f, const std::vector<band> &bands,
                     const char *out)
 {
-    double average = f.nodes > 0 ? static_cast<double>(f.depth_sum) / static_cast<double>(f.nodes) : 0;
+    double average = average_depth(f);
     char title[200];
     std::snprintf(title, sizeof title, "%s: %lld nodes, height %lld, average depth %.2f", path,
                   f.nodes, f.height, average);
