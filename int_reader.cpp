@@ -121,12 +121,17 @@ void take(int_reader *r, int c)
     r->pos++;
 }
 
-// Consumes the rest of a rejected entry, however long, so that the next read
-// starts at the next entry; text keeps as much of its start as it holds.
+// Takes what text still holds of a rejected entry and leaves the rest,
+// however long, for the next read to skip.
 read_result reject(int_reader *r, read_result why)
 {
-    for (int c = peek(r); c >= 0 && !is_space(c); c = peek(r))
+    int c = peek(r);
+    for (; c >= 0 && !is_space(c) && r->text_len < sizeof r->text; c = peek(r))
         take(r, c);
+    if (c >= 0 && !is_space(c)) {
+        r->text_cut = true;
+        r->skipping = true;
+    }
     return r->error != 0 ? READ_IO_ERROR : why;
 }
 
@@ -136,6 +141,11 @@ read_result reject(int_reader *r, read_result why)
 __attribute__((noinline)) read_result next_entry_slowly(int_reader *r, int *value)
 {
     int c = peek(r);
+    if (r->skipping) {
+        for (; c >= 0 && !is_space(c); c = peek(r))
+            r->pos++;
+        r->skipping = false;
+    }
     for (; c >= 0 && is_space(c); c = peek(r)) {
         r->line += c == '\n';
         r->pos++;
@@ -186,32 +196,32 @@ void quote_entry(const int_reader *r, char *out)
 
 } // namespace
 
-int int_reader_report(const int_reader *r, read_result result, const char *program,
-                      const char *file, int entry, int needed)
+void int_reader_report(const int_reader *r, read_result result, const char *program,
+                       const char *file, int entry, int needed)
 {
     char text[INT_READER_TEXT + 4];
     quote_entry(r, text);
     switch (result) {
     case READ_INT:
-        return 0;
+        return;
     case READ_END:
         std::fprintf(stderr,
                      "%s: %s: entry %d (line %lu): missing: the file ends after %d integers, "
                      "%d are needed\n",
                      program, file, entry, r->line, entry - 1, needed);
-        return 2;
+        return;
     case READ_NOT_INT:
         std::fprintf(stderr, "%s: %s: entry %d (line %lu): not a decimal integer: \"%s\"\n", program,
                      file, entry, r->line, text);
-        return 2;
+        return;
     case READ_RANGE:
         std::fprintf(stderr, "%s: %s: entry %d (line %lu): outside the 32-bit integer range: \"%s\"\n",
                      program, file, entry, r->line, text);
-        return 2;
+        return;
     default:
         std::fprintf(stderr, "%s: %s: entry %d (line %lu): read failed: %s\n", program, file, entry,
                      r->line, std::strerror(r->error));
-        return 1;
+        return;
     }
 }
 
@@ -224,6 +234,7 @@ void int_reader_init(int_reader *r, int fd)
     r->len = 0;
     r->ended = false;
     r->at_start = true;
+    r->skipping = false;
     r->text_len = 0;
     r->text_cut = false;
     r->block[0] = '\0';
@@ -234,6 +245,8 @@ read_result int_reader_next(int_reader *r, int *value)
     // The common case, a valid entry of at most ten digits whose white space
     // on both sides lies within this block, is read here; anything else is
     // read again, from where the last entry ended, by next_entry_slowly.
+    if (r->skipping)
+        return next_entry_slowly(r, value);
     // Locals rather than fields in the loops: stores through a char pointer
     // could alias the record, which would keep the fields in memory.
     const char *p = r->block + r->pos;

@@ -33,6 +33,7 @@ struct int_reader {
     std::size_t len;                // bytes held in block
     bool ended;                     // a read returned end of file or failed
     bool at_start;                  // nothing read yet
+    bool skipping;                  // the rest of a rejected entry is still unread
     std::size_t text_len;           // bytes of the last entry kept in text
     bool text_cut;                  // the entry was longer than text holds
     char text[INT_READER_TEXT];     // start of the last entry, for messages
@@ -44,16 +45,19 @@ void int_reader_init(int_reader *r, int fd);
 
 // Reads the next entry. On READ_INT stores it in *value; *value is left
 // alone otherwise. After READ_NOT_INT or READ_RANGE, text holds the start of
-// the rejected entry and line its line; the entry is consumed whole, so a
-// further call reads the entry after it.
+// the rejected entry and line its line. An entry is rejected as soon as a
+// byte shows it is no integer, having read no more of it than text holds
+// and one byte besides, so that endless input such as /dev/zero is rejected
+// at once; a further call first skips the rest of it and then reads the
+// entry after it.
 read_result int_reader_next(int_reader *r, int *value);
 
 // For a read of entry (counting from 1) that returned result, writes the one
 // line that says what is wrong, as "PROGRAM: FILE: entry N (line L): ...",
 // to stderr with one fprintf, needed being the number of entries the reader
-// of the file needs. Returns the exit status for it: 1 for a failed read, 2
-// for a missing or bad entry (0, writing nothing, for READ_INT).
-int int_reader_report(const int_reader *r, read_result result, const char *program,
-                      const char *file, int entry, int needed);
+// of the file needs; writes nothing for READ_INT. Which exit status that is
+// is for the caller to decide.
+void int_reader_report(const int_reader *r, read_result result, const char *program,
+                       const char *file, int entry, int needed);
 
 #endif

@@ -5,8 +5,6 @@
 #include "ADT_llist.h"
 #include "ADT_tree.h"
 #include "int_reader.h"
-#include "list_checker.h"
-#include "tree_checker.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,7 @@
-#include "load_feedback.h"
+// The chain warning, on trees that BST_insert builds, and the progress
+// line, on a fake clock.
+#include "chain_watch.h"
+#include "load_progress.h"
 
 #include <gtest/gtest.h>
 
@@ -10,111 +13,115 @@
 
 namespace {
 
+std::string written(std::FILE *out)
+{
+    std::fflush(out);
+    std::rewind(out);
+    std::string s;
+    for (int c; (c = std::fgetc(out)) != EOF;)
+        s += static_cast<char>(c);
+    return s;
+}
+
+// Inserts keys as the program's loop does, with a watch that warns at
+// warn_depth levels; returns what the watch wrote.
+std::string watched_load(const std::vector<int> &keys, int warn_depth)
+{
+    std::FILE *out = std::tmpfile();
+    chain_watch w;
+    chain_watch_init(&w, out, "main_llist", "in.txt");
+    w.warn_depth = warn_depth;
+    BST_TREE *tree = create_bst_tree();
+    for (std::size_t i = 0; i < keys.size(); i++) {
+        EXPECT_TRUE(BST_insert(tree, keys[i]));
+        int entry = static_cast<int>(i) + 1;
+        if (entry % chain_watch_every == 0 && chain_watch_look(&w, tree, keys[i]))
+            chain_watch_warn(&w, tree, entry);
+    }
+    destroy_bst_tree(tree);
+    std::string s = written(out);
+    std::fclose(out);
+    return s;
+}
+
+TEST(chain_watch, WarnsOnceOfKeysThatBuildAChainWhereverTheyStart)
+{
+    // The rule at a tenth of its scale: 2,000 keys of a pattern, among
+    // random ones, in a file of 100,000.
+    const int depth = chain_watch_depth / 10 / chain_watch_every * chain_watch_every;
+    const int n = 100000;
+    const int pattern = 2000;
+    struct example {
+        const char *order;
+        int from;   // keys before the pattern, random
+        bool warns;
+    };
+    for (const example &e : {example{"random", n, false}, example{"ascending", 0, true},
+                             example{"ascending", 60032, true}, example{"descending", 3072, true},
+                             example{"repeated", 90112, true}, example{"zigzag", 40064, true},
+                             example{"spread ascending", n - pattern, false}}) {
+        SCOPED_TRACE(std::string(e.order) + " from " + std::to_string(e.from));
+        std::mt19937 rng(7);
+        std::vector<int> keys(n);
+        for (int i = 0; i < n; i++) {
+            int k = i - e.from; // place in the pattern
+            std::string order = e.order;
+            keys[i] = i < e.from || k >= pattern      ? static_cast<int>(rng() % 1000000000)
+                      : order == "ascending"          ? 1000000000 + k
+                      : order == "descending"         ? -k
+                      : order == "repeated"           ? 123
+                      : order == "zigzag"             ? (k % 2 == 0 ? 1000000000 + k / 2 : 2000000000 - k / 2)
+                      : order == "spread ascending"   ? static_cast<int>(-2147483647LL + k * 2000000LL)
+                                                      : 0;
+        }
+        std::string warning = watched_load(keys, depth);
+        if (!e.warns) {
+            EXPECT_EQ(warning, "");
+            continue;
+        }
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(warning, m,
+                                     std::regex("main_llist: in.txt: warning: entry ([0-9]+) went "
+                                                "([0-9]+) levels deep into the unbalanced tree "
+                                                "\\(random keys: about [0-9]+\\): [^\n]*minutes[^\n]*\n")))
+            << warning;
+        int entry = std::stoi(m[1]);
+        EXPECT_GE(std::stoi(m[2]), depth);
+        EXPECT_GT(entry, e.from + depth / 2);
+        EXPECT_LE(entry, e.from + pattern);
+    }
+}
+
 double fake_now = 0;
 double fake_clock()
 {
     return fake_now;
 }
 
-struct feedback_run {
+TEST(load_progress, AfterASecondAtMostFourTimesASecond)
+{
     std::FILE *out = std::tmpfile();
-    load_feedback f{};
-
-    explicit feedback_run(int total) { load_feedback_init(&f, out, "in.txt", total); }
-    ~feedback_run() { std::fclose(out); }
-
-    // Feeds keys as the program's loop does, then finishes.
-    void load(const std::vector<int> &keys)
-    {
-        int n = static_cast<int>(keys.size());
-        for (int i = feedback_every; i <= n; i += feedback_every)
-            load_feedback_update(&f, keys.data(), i);
-        load_feedback_update(&f, keys.data(), n);
-        load_feedback_finish(&f, n);
-    }
-    std::string written()
-    {
-        std::fflush(out);
-        std::rewind(out);
-        std::string s;
-        for (int c; (c = std::fgetc(out)) != EOF;)
-            s += static_cast<char>(c);
-        return s;
-    }
-};
-
-std::vector<int> random_keys(int n)
-{
-    std::mt19937 rng(3);
-    std::vector<int> keys(n);
-    for (int &k : keys)
-        k = static_cast<int>(rng() % 1000);
-    return keys;
-}
-
-TEST(feedback, WarnsOnceOfARunThatBuildsAChain)
-{
-    struct example {
-        int from, length, step; // a run of keys from..., each step above the one before
-        std::string want;       // what the warning says of it, or "" for none
-    };
-    for (const example &e : {example{0, 0, 0, ""},
-                             example{40000, 30000, 1, "come in ascending order"},
-                             example{40000, 30000, -1, "come in descending order"},
-                             example{40000, 30000, 0, "are one key repeated"},
-                             example{40000, chain_warning_run / 2, 1, ""},
-                             example{90000, chain_warning_run, 1, "come in ascending order"}}) {
-        SCOPED_TRACE(e.want + " " + std::to_string(e.length));
-        std::vector<int> keys = random_keys(100000);
-        for (int i = 0; i < e.length; i++)
-            keys[e.from + i] = 5000 + e.step * i;
-        feedback_run run(100000);
-        run.load(keys);
-        std::string written = run.written();
-        if (e.want.empty()) {
-            EXPECT_EQ(written, "");
-            continue;
-        }
-        // The run starts at entry from + 1, or at the key before it when that
-        // one is in order too; the warning is out by its chain_warning_run-th key.
-        std::smatch m;
-        ASSERT_TRUE(std::regex_search(written, m,
-                                      std::regex("^main_llist: in.txt: warning: entries ([0-9]+) "
-                                                 "to ([0-9]+) ([a-z ]+), ")))
-            << written;
-        int first = std::stoi(m[1]), last = std::stoi(m[2]);
-        std::string how = m[3];
-        EXPECT_LE(first, e.from + 1);
-        EXPECT_GE(first, e.from);
-        EXPECT_LE(last, e.from + chain_warning_run);
-        EXPECT_GE(last - first + 1, chain_warning_run - feedback_every);
-        EXPECT_EQ(how, e.want);
-        EXPECT_EQ(written.find('\n'), written.size() - 1) << "one line";
-    }
-}
-
-TEST(feedback, ProgressAfterASecondAtMostFourTimesASecond)
-{
-    feedback_run run(1000);
-    run.f.progress = true;
-    run.f.now = fake_clock;
-    run.f.start = run.f.shown_at = fake_now = 100;
-    std::vector<int> keys = random_keys(1000);
+    load_progress p;
+    load_progress_init(&p, out, "main_llist", "in.txt", 1000);
+    p.shown = true;
+    p.now = fake_clock;
+    p.start = p.shown_at = fake_now = 100;
     fake_now = 100.9;
-    load_feedback_update(&run.f, keys.data(), 128);
-    EXPECT_EQ(run.written(), "");
+    load_progress_update(&p, 128);
+    EXPECT_EQ(written(out), "");
     fake_now = 101.5;
-    load_feedback_update(&run.f, keys.data(), 256);
+    load_progress_update(&p, 256);
     fake_now = 101.6;
-    load_feedback_update(&run.f, keys.data(), 384); // too soon after the last line
+    load_progress_update(&p, 384); // too soon after the last line
     fake_now = 101.75;
-    load_feedback_update(&run.f, keys.data(), 512);
+    load_progress_update(&p, 512);
     fake_now = 102;
-    load_feedback_finish(&run.f, 1000);
-    EXPECT_EQ(run.written(),
+    load_progress_finish(&p, 1000);
+    EXPECT_EQ(written(out),
               "\rmain_llist: in.txt: 256 of 1000 entries (25 %), 0:01, 171 entries/s\033[K"
               "\rmain_llist: in.txt: 512 of 1000 entries (51 %), 0:01, 1024 entries/s\033[K"
               "\rmain_llist: in.txt: 1000 of 1000 entries (100 %), 0:02, 1952 entries/s\033[K\n");
+    std::fclose(out);
 }
 
 } // namespace

@@ -15,7 +15,4 @@ std::string check_list(const LLIST *list);
 // The elements from head to tail.
 std::vector<void *> elements(const LLIST *list);
 
-// Removes every node and frees the handle.
-void free_list(LLIST *list);
-
 #endif

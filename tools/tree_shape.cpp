@@ -48,12 +48,18 @@ int read_keys(const char *path, int count, std::vector<int> *keys)
     }
     auto reader = std::make_unique<int_reader>(); // 64 KiB: not for the stack
     int_reader_init(reader.get(), fd);
-    keys->resize(static_cast<std::size_t>(count));
+    // The keys grow as they are read, so that a short file with a large
+    // COUNT is answered at once.
     int status = 0;
     for (int i = 0; i < count && status == 0; i++) {
-        read_result result = int_reader_next(reader.get(), &(*keys)[i]);
-        if (result != READ_INT)
-            status = int_reader_report(reader.get(), result, program, path, i + 1, count);
+        int key = 0;
+        read_result result = int_reader_next(reader.get(), &key);
+        if (result == READ_INT) {
+            keys->push_back(key);
+            continue;
+        }
+        int_reader_report(reader.get(), result, program, path, i + 1, count);
+        status = result == READ_IO_ERROR ? 1 : 2;
     }
     close(fd);
     return status;

@@ -1,0 +1,48 @@
+// Watches the unbalanced tree as a load fills it, and warns once, on the
+// stream given, when insertions have become so deep that the load is on
+// course to take minutes instead of about a second.
+//
+// Every chain_watch_every entries the loader passes the tree and the key it
+// has just inserted; the watch walks that key's insertion path (less goes
+// left, anything else right, as BST_insert does) and counts its levels.
+// Keys in ascending or descending order, one key repeated or keys that
+// close in from both sides (0, n, 1, n-1, ...) build a chain, each
+// insertion one level deeper than the last: the load's cost, the sum of the
+// insertions' depths, then grows with the square of the entries (500
+// billion steps for a million keys, against 25 million for random ones).
+// The warning comes once an insertion reaches chain_watch_depth levels:
+// within 20,000 entries of such keys wherever they start in the file, while
+// random keys (about 50 levels at most for a million) and nearly sorted
+// ones (their short chains stay below it) never reach it.
+#ifndef CHAIN_WATCH_H
+#define CHAIN_WATCH_H
+
+#include "ADT_tree.h"
+
+#include <cstdio>
+
+constexpr int chain_watch_every = 128;     // entries between looks
+constexpr int chain_watch_depth = 19840;  // levels at which the warning is out
+
+struct chain_watch {
+    std::FILE *out;       // where the warning goes: stderr in the program
+    const char *program;  // the name that starts the line
+    const char *file;     // the file named in it
+    int warn_depth;       // levels that bring the warning: chain_watch_depth
+    int depth;            // levels of the last path looked at
+    bool warned;          // the warning has been written; no more looks
+};
+
+// Starts a watch that warns at chain_watch_depth levels.
+void chain_watch_init(chain_watch *w, std::FILE *out, const char *program, const char *file);
+
+// Walks the insertion path of key, just inserted into tree, unless the
+// warning is out already. Returns true when the warning is due: the caller
+// then clears the terminal's line and calls chain_watch_warn.
+bool chain_watch_look(chain_watch *w, const BST_TREE *tree, int key);
+
+// Writes the one warning line for the key of entry (counting from 1) that
+// the last look found too deep, in tree.
+void chain_watch_warn(chain_watch *w, const BST_TREE *tree, int entry);
+
+#endif
