@@ -36,6 +36,11 @@ extern "C" {
 #include <stdbool.h>
 #endif
 
+// Insertion alone keeps every key of a left subtree strictly less than the
+// node's key, as the ordering above says. Deleting a node with two children
+// gives it the key of its in-order predecessor, and another node holding
+// that key may remain in its left subtree; so the rule that every operation
+// relies on is the weaker one written on the fields.
 typedef struct nod nod;
 struct nod {
     int data;   // the key

@@ -189,6 +189,7 @@ void BM_forward_list_push_front(benchmark::State &state)
         benchmark::DoNotOptimize(list);
         state.PauseTiming();
         delete list;
+        fresh_heap();
         state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));

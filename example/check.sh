@@ -3,16 +3,42 @@
 # containers: find_package against an installed prefix, cc with pkg-config,
 # and add_subdirectory of the source folder; then once under memcheck.
 # Also checks that the installed libraries carry no profiling hooks and need
-# nothing of the C++ runtime.
+# nothing of the C++ runtime, that an install into other folders
+# (include/adt, an absolute lib64) serves both kinds of consumer as well, and
+# that a project which vendors this one installs nothing of it.
 #
-#   example/check.sh [BUILD [SCRATCH]]   (defaults: build, build/example-check)
+#   example/check.sh [BUILD [SCRATCH]]   (defaults: build, BUILD/example-check)
+#
+# Relative folders are taken from the current folder.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-build=${1:-build}
-scratch=${2:-$build/example-check}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(realpath -m "${1:-$root/build}")
+scratch=$(realpath -m "${2:-$build/example-check}")
+cd "$root"
 rm -rf "$scratch"
-prefix=$scratch/prefix
+mkdir -p "$scratch"
 
+want="found 8: yes, at position 2"
+
+# Builds the example against the install at prefix, with libraries in
+# libdir, through find_package and through pkg-config.
+consume() {
+  local name=$1 prefix=$2 libdir=$3
+  echo "-- find_package ($name)"
+  cmake -S example -B "$scratch/$name-find_package" -DCMAKE_PREFIX_PATH="$prefix" \
+    -Dmain_llist_DIR="$libdir/cmake/main_llist" >/dev/null
+  cmake --build "$scratch/$name-find_package" >/dev/null
+  "$scratch/$name-find_package/example" | grep -qx "$want"
+
+  echo "-- cc and pkg-config ($name)"
+  # shellcheck disable=SC2046
+  cc -std=c99 -Wall -Wextra -pedantic -Werror example/example.c \
+    $(PKG_CONFIG_PATH=$libdir/pkgconfig pkg-config --cflags --libs adt_tree adt_llist) \
+    -o "$scratch/$name-example"
+  "$scratch/$name-example" | grep -qx "$want"
+}
+
+prefix=$scratch/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for lib in "$prefix"/lib/libadt_tree.a "$prefix"/lib/libadt_llist.a; do
   if nm -u "$lib" | grep -E 'mcount|__gxx|__cxa|_Z'; then
@@ -20,23 +46,19 @@ for lib in "$prefix"/lib/libadt_tree.a "$prefix"/lib/libadt_llist.a; do
     exit 1
   fi
 done
+consume default "$prefix" "$prefix/lib"
 
-want="found 8: yes, at position 2"
-
-echo "-- find_package"
-cmake -S example -B "$scratch/find_package" -DCMAKE_PREFIX_PATH="$PWD/$prefix" >/dev/null
-cmake --build "$scratch/find_package" >/dev/null
-"$scratch/find_package/example" | grep -qx "$want"
-
-echo "-- cc and pkg-config"
-export PKG_CONFIG_PATH=$PWD/$prefix/lib/pkgconfig
-# shellcheck disable=SC2046
-cc -std=c99 -Wall -Wextra -pedantic -Werror example/example.c \
-  $(pkg-config --cflags --libs adt_tree adt_llist) -o "$scratch/example_pkg_config"
-"$scratch/example_pkg_config" | grep -qx "$want"
+layout=$scratch/layout-prefix
+cmake -S . -B "$scratch/layout-build" -DMAIN_LLIST_PROGRAM=OFF -DMAIN_LLIST_TESTS=OFF \
+  -DMAIN_LLIST_BENCH=OFF -DMAIN_LLIST_INSTALL=ON -DCMAKE_INSTALL_PREFIX="$layout" \
+  -DCMAKE_INSTALL_INCLUDEDIR=include/adt -DCMAKE_INSTALL_LIBDIR="$layout/lib64" >/dev/null
+cmake --build "$scratch/layout-build" >/dev/null
+cmake --install "$scratch/layout-build" >/dev/null
+[ -f "$layout/include/adt/ADT_tree.h" ] && [ -f "$layout/lib64/libadt_tree.a" ]
+consume layout "$layout" "$layout/lib64"
 
 echo "-- add_subdirectory"
-cmake -S example -B "$scratch/add_subdirectory" -DMAIN_LLIST_SOURCE="$PWD" > "$scratch/configure.log"
+cmake -S example -B "$scratch/add_subdirectory" -DMAIN_LLIST_SOURCE="$root" > "$scratch/configure.log"
 if grep -qiE 'gtest|benchmark' "$scratch/configure.log" ||
    [ -e "$scratch/add_subdirectory/main_llist/tests" ]; then
   echo "add_subdirectory configured tests or benchmarks" >&2
@@ -44,8 +66,14 @@ if grep -qiE 'gtest|benchmark' "$scratch/configure.log" ||
 fi
 cmake --build "$scratch/add_subdirectory" >/dev/null
 "$scratch/add_subdirectory/example" | grep -qx "$want"
+cmake --install "$scratch/add_subdirectory" --prefix "$scratch/vendor-prefix" >/dev/null
+if [ -n "$(find "$scratch/vendor-prefix" -type f 2>/dev/null)" ]; then
+  echo "a project that vendors this one installed its files:" >&2
+  find "$scratch/vendor-prefix" -type f >&2
+  exit 1
+fi
 
 echo "-- memcheck"
 valgrind -q --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=all \
-  "$scratch/example_pkg_config" >/dev/null
-echo "example: all three ways passed"
+  "$scratch/default-example" >/dev/null
+echo "example: every way passed"

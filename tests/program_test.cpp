@@ -1,4 +1,5 @@
 #include "ADT_llist.h"
+#include "scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -64,14 +65,8 @@ std::string slurp(const std::string &path)
 }
 
 struct program_run : ::testing::Test {
-    std::string dir;
-
-    program_run()
-    {
-        char name[] = "/tmp/main_llist_testXXXXXX";
-        dir = mkdtemp(name);
-    }
-    ~program_run() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+    scratch_dir scratch;
+    std::string dir = scratch.path;
 
     // Writes sample.txt: count random ints over the whole range, entry i
     // (from 1) followed by separator(i), and entry `bad_at` replaced by bad.

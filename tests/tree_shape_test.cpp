@@ -1,16 +1,12 @@
 // The tree shape worked out from the insertion order, against the real tree
-// that BST_insert builds; and the tools make_sample and tree_shape on files.
+// that BST_insert builds.
 #include "ADT_tree.h"
 #include "insertion_shape.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
 #include <random>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -78,110 +74,6 @@ TEST(insertion_shape, EqualsTheTreeThatBstInsertBuilds)
             }
         }
     }
-}
-
-// ---- the tools ----
-
-std::string scratch(const std::string &name)
-{
-    return testing::TempDir() + "tree_shape_test_" + name;
-}
-
-std::vector<long long> numbers_in(const std::string &path)
-{
-    std::ifstream in(path);
-    std::vector<long long> out;
-    for (long long v; in >> v;)
-        out.push_back(v);
-    return out;
-}
-
-// Runs a command; returns its exit status and stdout.
-std::pair<int, std::string> run(const std::string &command)
-{
-    std::string out = scratch("out.txt");
-    int status = std::system((command + " > " + out + " 2>&1").c_str());
-    std::ifstream in(out);
-    std::stringstream s;
-    s << in.rdbuf();
-    return {WEXITSTATUS(status), s.str()};
-}
-
-std::vector<long long> sample(const std::string &order, int count)
-{
-    std::string path = scratch(order + ".txt");
-    EXPECT_EQ(run(std::string(MAKE_SAMPLE_PATH) + " " + path + " --order " + order + " " +
-                  std::to_string(count) + " 5")
-                  .first,
-              0);
-    return numbers_in(path);
-}
-
-TEST(tools, MakeSampleWritesEachOrder)
-{
-    const int n = 3000;
-    std::vector<long long> random = sample("random", n);
-    std::vector<long long> ascending = sample("ascending", n);
-    std::vector<long long> descending = sample("descending", n);
-    std::vector<long long> repeated = sample("repeated", n);
-    std::vector<long long> nearly = sample("nearly-sorted", n);
-    for (const auto *keys : {&random, &ascending, &descending, &repeated, &nearly}) {
-        ASSERT_EQ(keys->size(), static_cast<std::size_t>(n));
-        for (long long k : *keys)
-            ASSERT_TRUE(k >= -2147483648LL && k <= 2147483647LL) << k;
-    }
-    EXPECT_FALSE(std::is_sorted(random.begin(), random.end()));
-    EXPECT_TRUE(std::adjacent_find(ascending.begin(), ascending.end(),
-                                   [](long long a, long long b) { return a >= b; }) == ascending.end());
-    EXPECT_TRUE(std::adjacent_find(descending.begin(), descending.end(),
-                                   [](long long a, long long b) { return a <= b; }) == descending.end());
-    EXPECT_EQ(std::count(repeated.begin(), repeated.end(), repeated[0]), n);
-    // The ascending keys with about 1 % of them swapped out of place.
-    std::vector<long long> sorted = nearly;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(sorted, ascending);
-    long long misplaced = 0;
-    for (int i = 0; i < n; i++)
-        misplaced += nearly[i] != ascending[i];
-    EXPECT_GT(misplaced, n / 100);
-    EXPECT_LE(misplaced, 2 * (n / 100));
-}
-
-TEST(tools, TreeShapeReportsChainsAndRandomTrees)
-{
-    std::string chain = scratch("chain.txt");
-    {
-        std::ofstream out(chain);
-        for (int i = 1; i <= 1000000; i++)
-            out << i << "\n";
-    }
-    auto [status, report] = run(std::string(TREE_SHAPE_PATH) + " " + chain);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(report.rfind("nodes: 1000000\nheight: 1000000 (", 0), 0u) << report;
-    EXPECT_NE(report.find("\naverage depth: 500000.50 ("), std::string::npos) << report;
-    EXPECT_NE(report.find("\ndescent steps: 499999500000 ("), std::string::npos) << report;
-
-    // A random tree of a million keys is about 1.39 log2 n deep on average
-    // (25.79, give or take 0.7) and some 50 high.
-    std::string random = scratch("random.txt");
-    ASSERT_EQ(run(std::string(MAKE_SAMPLE_PATH) + " " + random + " 1000000 9").first, 0);
-    std::tie(status, report) = run(std::string(TREE_SHAPE_PATH) + " " + random);
-    EXPECT_EQ(status, 0);
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(report, m,
-                                  std::regex("^nodes: 1000000\nheight: ([0-9]+) .*\naverage depth: ([0-9.]+) ")))
-        << report;
-    long long height = std::stoll(m[1]);
-    double average = std::stod(m[2]);
-    EXPECT_GE(height, 40);
-    EXPECT_LE(height, 65);
-    EXPECT_NEAR(average, 25.79, 2.5);
-
-    std::tie(status, report) = run(std::string(TREE_SHAPE_PATH) + " " + chain + " 1000001");
-    EXPECT_EQ(status, 2);
-    EXPECT_EQ(report, "tree_shape: " + chain +
-                          ": entry 1000001 (line 1000001): missing: the file ends after 1000000 "
-                          "integers, 1000001 are needed\n");
 }
 
 } // namespace

@@ -1,32 +1,103 @@
 #include "gnuplot.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
-std::string gnuplot_quoted(const std::string &text)
+extern char **environ;
+
+namespace {
+
+// What a temporary file holds, from its start.
+std::string contents(std::FILE *f)
 {
-    // Single-quoted strings take no escapes; a quote is written twice.
-    std::string q = "'";
-    for (char c : text)
-        q += c == '\'' ? std::string("''") : std::string(1, c);
-    return q + "'";
+    std::string text;
+    std::rewind(f);
+    char block[64 * 1024];
+    for (std::size_t n; (n = std::fread(block, 1, sizeof block, f)) > 0;)
+        text.append(block, n);
+    return text;
 }
 
-bool run_gnuplot(const char *program, const std::string &script)
+// The last non-empty line of gnuplot's messages, for the one line the tool
+// writes.
+std::string last_line(std::string text)
 {
-    std::FILE *pipe = popen("gnuplot", "w");
-    if (pipe == nullptr) {
-        std::perror(program);
-        return false;
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    std::size_t start = text.rfind('\n');
+    text = start == std::string::npos ? text : text.substr(start + 1);
+    for (char &c : text)
+        if (static_cast<unsigned char>(c) < ' ')
+            c = ' ';
+    return text.size() > 200 ? text.substr(0, 200) + "..." : text;
+}
+
+} // namespace
+
+bool run_gnuplot(const char *program, const std::string &script,
+                 const std::vector<std::string> &args, std::string *chart)
+{
+    // The script, the chart and the messages go through anonymous temporary
+    // files: no pipe to block on or to break, whatever gnuplot does.
+    std::FILE *in = std::tmpfile();
+    std::FILE *out = std::tmpfile();
+    std::FILE *messages = std::tmpfile();
+    bool ok = in != nullptr && out != nullptr && messages != nullptr &&
+              std::fwrite(script.data(), 1, script.size(), in) == script.size() &&
+              std::fflush(in) == 0 && std::fseek(in, 0, SEEK_SET) == 0;
+    if (!ok) {
+        std::fprintf(stderr, "%s: cannot make a temporary file for gnuplot: %s\n", program,
+                     std::strerror(errno));
     }
-    std::fwrite(script.data(), 1, script.size(), pipe);
-    int status = pclose(pipe);
-    if (status != 0) {
-        std::fprintf(stderr, "%s: gnuplot failed%s\n", program,
-                     WIFEXITED(status) && WEXITSTATUS(status) == 127
-                         ? ": it is not installed (apt-get install gnuplot-nox)"
-                         : "");
-        return false;
+
+    pid_t pid = 0;
+    int spawned = 0;
+    if (ok) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fileno(in), 0);
+        posix_spawn_file_actions_adddup2(&actions, fileno(out), 1);
+        posix_spawn_file_actions_adddup2(&actions, fileno(messages), 2);
+        // gnuplot -c reads the script from a file: its standard input,
+        // opened afresh from the start.
+        std::vector<char *> argv = {const_cast<char *>("gnuplot"), const_cast<char *>("-c"),
+                                    const_cast<char *>("/dev/stdin")};
+        for (const std::string &a : args)
+            argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        spawned = posix_spawnp(&pid, "gnuplot", &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) {
+            ok = false;
+            if (spawned == ENOENT)
+                std::fprintf(stderr, "%s: gnuplot is not installed (apt-get install gnuplot-nox)\n",
+                             program);
+            else
+                std::fprintf(stderr, "%s: cannot run gnuplot: %s\n", program, std::strerror(spawned));
+        }
     }
-    return true;
+    if (ok) {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        *chart = contents(out);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            ok = false;
+            std::string why = WIFSIGNALED(status) ? std::string("killed by ") + strsignal(WTERMSIG(status))
+                                                  : last_line(contents(messages));
+            std::fprintf(stderr, "%s: gnuplot failed%s%s\n", program, why.empty() ? "" : ": ",
+                         why.c_str());
+        } else if (chart->empty()) {
+            ok = false;
+            std::fprintf(stderr, "%s: gnuplot wrote no chart\n", program);
+        }
+    }
+    for (std::FILE *f : {in, out, messages})
+        if (f != nullptr)
+            std::fclose(f);
+    return ok;
 }

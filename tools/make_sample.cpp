@@ -10,14 +10,21 @@
 //   nearly-sorted  ascending, with COUNT / 100 entries each swapped with a
 //                  random other entry
 // COUNT defaults to 1000000; without SEED the numbers differ on every run.
-// With --if-missing an existing FILE is left as it is. Options may come
-// anywhere.
+// With --if-missing an existing FILE is left as it is. FILE is written whole
+// or not at all.
+//
+// Exit status: 0 when FILE was written (or left); 1 when it can't be
+// written; 2 for a usage error; 3 when memory runs out.
+#include "command_line.h"
+#include "whole_file.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <random>
 #include <string>
 #include <sys/stat.h>
@@ -25,35 +32,38 @@
 
 namespace {
 
-int usage()
-{
-    std::fprintf(stderr,
-                 "usage: make_sample [--if-missing] [--order random|ascending|descending|repeated|"
-                 "nearly-sorted] FILE [COUNT [SEED]]\n");
-    return 2;
-}
+const char program[] = "make_sample";
+const char usage[] = "usage: make_sample [--if-missing] [--order random|ascending|descending|repeated|"
+                     "nearly-sorted] FILE [COUNT [SEED]]\n";
 
-bool parse_number(const char *text, unsigned long long *out)
+bool parse_number(const std::string &text, unsigned long long *out)
 {
     char *end = nullptr;
     errno = 0;
-    *out = std::strtoull(text, &end, 10);
-    return errno == 0 && end != text && *end == '\0' && text[0] != '-';
+    *out = std::strtoull(text.c_str(), &end, 10);
+    return errno == 0 && end != text.c_str() && *end == '\0' && text[0] != '-';
 }
 
 const char *const orders[] = {"random", "ascending", "descending", "repeated", "nearly-sorted"};
 
-std::vector<int> keys_in_order(const std::string &order, std::size_t count, std::mt19937_64 &rng)
+// Random and repeated keys are written as they are drawn; the sorted orders
+// need all the keys at once.
+void write_drawn(std::FILE *out, const std::string &order, std::size_t count, std::mt19937_64 &rng)
 {
-    std::vector<int> keys(count);
-    if (order == "random" || order == "repeated") {
-        std::uniform_int_distribution<int> any_int(INT_MIN, INT_MAX);
-        for (int &k : keys)
-            k = order == "repeated" && &k != &keys[0] ? keys[0] : any_int(rng);
-        return keys;
+    std::uniform_int_distribution<int> any_int(INT_MIN, INT_MAX);
+    int first = 0;
+    for (std::size_t i = 0; i < count && std::ferror(out) == 0; i++) {
+        int k = order == "repeated" && i > 0 ? first : any_int(rng);
+        first = i == 0 ? k : first;
+        std::fprintf(out, "%d\n", k);
     }
+}
+
+std::vector<int> sorted_keys(const std::string &order, std::size_t count, std::mt19937_64 &rng)
+{
     // Sorted random keys, each raised above the one before where they tie;
     // drawn low enough that the raising can't pass INT_MAX.
+    std::vector<int> keys(count);
     std::uniform_int_distribution<long long> low(INT_MIN, static_cast<long long>(INT_MAX) - static_cast<long long>(count));
     for (int &k : keys)
         k = static_cast<int>(low(rng));
@@ -74,47 +84,52 @@ std::vector<int> keys_in_order(const std::string &order, std::size_t count, std:
 
 int main(int argc, char **argv)
 {
-    bool if_missing = false;
-    std::string order = "random";
-    std::vector<const char *> operands; // FILE [COUNT [SEED]]
-    for (int arg = 1; arg < argc; arg++) {
-        if (std::strcmp(argv[arg], "--if-missing") == 0)
-            if_missing = true;
-        else if (std::strcmp(argv[arg], "--order") == 0 && arg + 1 < argc)
-            order = argv[++arg];
-        else if (std::strncmp(argv[arg], "--", 2) == 0)
-            return usage();
-        else
-            operands.push_back(argv[arg]);
-    }
+    command_line line;
+    int status = read_command_line(argc, argv, program, usage, {{"if-missing", false}, {"order", true}},
+                                   &line);
+    if (status >= 0)
+        return status;
+    std::string order = line.options.count("order") != 0 ? line.options["order"] : "random";
     if (std::find(std::begin(orders), std::end(orders), order) == std::end(orders))
-        return usage();
-    if (operands.empty() || operands.size() > 3)
-        return usage();
-    const char *path = operands[0];
+        return usage_error(program, usage, "unknown order: " + order);
+    if (line.operands.empty() || line.operands.size() > 3)
+        return usage_error(program, usage, line.operands.empty() ? "no FILE given" : "too many operands");
+    const std::string &path = line.operands[0];
     unsigned long long count = 1000000;
     unsigned long long seed = std::random_device{}();
-    if (operands.size() >= 2 && (!parse_number(operands[1], &count) || count > INT_MAX))
-        return usage();
-    if (operands.size() == 3 && !parse_number(operands[2], &seed))
-        return usage();
+    if (line.operands.size() >= 2 && (!parse_number(line.operands[1], &count) || count > INT_MAX))
+        return usage_error(program, usage, "COUNT must be a whole number from 0 to 2147483647: " + line.operands[1]);
+    if (line.operands.size() == 3 && !parse_number(line.operands[2], &seed))
+        return usage_error(program, usage, "SEED must be a whole number: " + line.operands[2]);
 
     struct stat st;
-    if (if_missing && stat(path, &st) == 0)
+    if (line.options.count("if-missing") != 0 && stat(path.c_str(), &st) == 0)
         return 0;
 
-    std::mt19937_64 rng(seed);
-    std::vector<int> keys = keys_in_order(order, static_cast<std::size_t>(count), rng);
-    std::FILE *out = std::fopen(path, "w");
-    if (out == nullptr) {
-        std::fprintf(stderr, "make_sample: %s: %s\n", path, std::strerror(errno));
+    // The file is opened before anything is drawn, so that a path that
+    // can't be written fails at once.
+    whole_file out;
+    std::string error;
+    if (!whole_file_open(&out, path, &error)) {
+        std::fprintf(stderr, "%s: %s: cannot write: %s\n", program, printable(path).c_str(), error.c_str());
         return 1;
     }
-    for (int k : keys)
-        std::fprintf(out, "%d\n", k);
-    bool write_failed = std::ferror(out) != 0;
-    if (std::fclose(out) != 0 || write_failed) {
-        std::fprintf(stderr, "make_sample: %s: %s\n", path, std::strerror(errno));
+    std::mt19937_64 rng(seed);
+    try {
+        if (order == "random" || order == "repeated") {
+            write_drawn(out.out, order, static_cast<std::size_t>(count), rng);
+        } else {
+            for (int k : sorted_keys(order, static_cast<std::size_t>(count), rng))
+                std::fprintf(out.out, "%d\n", k);
+        }
+    } catch (const std::bad_alloc &) {
+        whole_file_abandon(&out);
+        std::fprintf(stderr, "%s: %s: out of memory for %llu keys\n", program, printable(path).c_str(),
+                     count);
+        return 3;
+    }
+    if (!whole_file_commit(&out, &error)) {
+        std::fprintf(stderr, "%s: %s: cannot write: %s\n", program, printable(path).c_str(), error.c_str());
         return 1;
     }
     return 0;

@@ -1,18 +1,20 @@
 // Reports the shape of the tree that inserting a file's integers, in the
 // file's order, into the unbalanced tree builds, without building it:
 //
-//   tree_shape FILE [COUNT] [--svg OUT]
+//   tree_shape [--svg OUT] FILE [COUNT]
 //
-// Reads the first COUNT integers of FILE (default 1000000) as the program
-// does, with its error lines and exit statuses, and prints
+// Reads the first COUNT integers of FILE (default 1000000, at least 1) as
+// the program does, with its error lines and exit statuses, and prints
 //   nodes, height, average depth, descent steps (the node visits that the
 //   insertions make), what random order would give for as many keys,
 //   and a histogram of the depths,
 // as lines "name: value". With --svg the histogram is also drawn, by
-// gnuplot, to OUT.
+// gnuplot, to OUT, written whole or not at all.
+#include "command_line.h"
 #include "gnuplot.h"
 #include "insertion_shape.h"
 #include "int_reader.h"
+#include "whole_file.h"
 
 #include <cerrno>
 #include <climits>
@@ -32,18 +34,15 @@ namespace {
 const char program[] = "tree_shape";
 const int histogram_rows = 40; // deeper trees are shown in bands of depths
 
-int usage()
-{
-    std::fprintf(stderr, "usage: tree_shape FILE [COUNT] [--svg OUT]\n");
-    return 2;
-}
+const char usage[] = "usage: tree_shape [--svg OUT] FILE [COUNT]\n";
 
 // Returns the exit status: 0, or the reader's for a bad or short file.
 int read_keys(const char *path, int count, std::vector<int> *keys)
 {
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        std::fprintf(stderr, "%s: %s: cannot open: %s\n", program, path, std::strerror(errno));
+        std::fprintf(stderr, "%s: %s: cannot open: %s\n", program, printable(path).c_str(),
+                     std::strerror(errno));
         return 1;
     }
     auto reader = std::make_unique<int_reader>(); // 64 KiB: not for the stack
@@ -58,7 +57,7 @@ int read_keys(const char *path, int count, std::vector<int> *keys)
             keys->push_back(key);
             continue;
         }
-        int_reader_report(reader.get(), result, program, path, i + 1, count);
+        int_reader_report(reader.get(), result, program, printable(path).c_str(), i + 1, count);
         status = result == READ_IO_ERROR ? 1 : 2;
     }
     close(fd);
@@ -114,17 +113,16 @@ void print_report(const tree_figures &f, const std::vector<band> &bands)
 bool draw_histogram(const char *path, const tree_figures &f, const std::vector<band> &bands,
                     const char *out)
 {
-    double average = average_depth(f);
-    char title[200];
-    std::snprintf(title, sizeof title, "%s: %lld nodes, height %lld, average depth %.2f", path,
-                  f.nodes, f.height, average);
+    char figures[200];
+    std::snprintf(figures, sizeof figures, ": %lld nodes, height %lld, average depth %.2f", f.nodes,
+                  f.height, average_depth(f));
     long long width = bands.empty() ? 1 : bands[0].to - bands[0].from + 1;
+    // The title, with the file's name, is ARG1: data, never a command.
     std::string script =
         "set terminal svg size 800,450 dynamic noenhanced font 'Helvetica,12' background rgb 'white'\n"
-        "set output " + gnuplot_quoted(out) + "\n"
-        "set title " + gnuplot_quoted(title) + "\n"
-        "set xlabel " + gnuplot_quoted(width == 1 ? "depth (the root is 1)"
-                                                  : "depth, in bands of " + std::to_string(width)) + "\n"
+        "set title ARG1\n"
+        "set xlabel '" + (width == 1 ? std::string("depth (the root is 1)")
+                                     : "depth, in bands of " + std::to_string(width)) + "'\n"
         "set ylabel 'nodes (log scale)'\n"
         "set logscale y\n"
         "set style fill solid 0.8 border rgb '#1f4e79'\n"
@@ -138,55 +136,51 @@ bool draw_histogram(const char *path, const tree_figures &f, const std::vector<b
         script += std::to_string(static_cast<double>(b.from + b.to) / 2) + " " + std::to_string(b.nodes) + "\n";
     script += "EOD\n"
               "plot $depths using 1:2 with boxes lc rgb '#4f81bd'\n";
-    return run_gnuplot(program, script);
+    std::string chart;
+    return run_gnuplot(program, script, {std::string(path) + figures}, &chart) &&
+           write_whole_file(program, out, chart);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const char *path = nullptr;
-    const char *svg = nullptr;
+    command_line line;
+    int status = read_command_line(argc, argv, program, usage, {{"svg", true}}, &line);
+    if (status >= 0)
+        return status;
+    if (line.operands.empty() || line.operands.size() > 2)
+        return usage_error(program, usage, line.operands.empty() ? "no FILE given" : "too many operands");
+    const char *path = line.operands[0].c_str();
+    const char *svg = line.options.count("svg") != 0 ? line.options["svg"].c_str() : nullptr;
     long long count = 1000000;
-    bool have_count = false;
-    for (int i = 1; i < argc; i++) {
-        bool option = argv[i][0] == '-' && argv[i][1] != '\0';
-        if (option && std::strcmp(argv[i], "--svg") == 0 && i + 1 < argc) {
-            svg = argv[++i];
-            continue;
-        }
-        if (option || have_count)
-            return usage();
-        if (path == nullptr) {
-            path = argv[i];
-            continue;
-        }
+    if (line.operands.size() == 2) {
+        const char *text = line.operands[1].c_str();
         char *end = nullptr;
         errno = 0;
-        count = std::strtoll(argv[i], &end, 10);
-        if (errno != 0 || *end != '\0' || end == argv[i] || count < 0 || count > INT_MAX)
-            return usage();
-        have_count = true;
+        count = std::strtoll(text, &end, 10);
+        if (errno != 0 || *end != '\0' || end == text || count < 1 || count > INT_MAX)
+            return usage_error(program, usage,
+                               "COUNT must be a whole number from 1 to 2147483647: " + line.operands[1]);
     }
-    if (path == nullptr)
-        return usage();
 
     try {
         std::vector<int> keys;
-        int status = read_keys(path, static_cast<int>(count), &keys);
+        status = read_keys(path, static_cast<int>(count), &keys);
         if (status != 0)
             return status;
         tree_figures f = insertion_shape(keys);
         std::vector<band> bands = bands_of(f);
+        // The chart first: when it can't be drawn, nothing is printed.
+        if (svg != nullptr && !draw_histogram(path, f, bands, svg))
+            return 1;
         print_report(f, bands);
         if (std::fflush(stdout) != 0) {
             std::fprintf(stderr, "%s: cannot write the report: %s\n", program, std::strerror(errno));
             return 4;
         }
-        if (svg != nullptr && !draw_histogram(path, f, bands, svg))
-            return 1;
     } catch (const std::bad_alloc &) {
-        std::fprintf(stderr, "%s: %s: out of memory\n", program, path);
+        std::fprintf(stderr, "%s: %s: out of memory\n", program, printable(path).c_str());
         return 3;
     }
     return 0;

@@ -1,0 +1,424 @@
+// The tools run as a user runs them, each in a scratch folder of its own:
+// what they write on good input, and, table by table, hostile paths, full
+// disks, cut-short writes, endless input, huge counts, a missing gnuplot and
+// --help. After every run the folder must hold exactly the files it should:
+// no partial file, no temporary file, nothing a path made gnuplot run.
+#include "scratch_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string slurp(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct ran {
+    int status; // the exit status, or -1 when the tool didn't exit
+    std::string out, err;
+};
+
+struct limits {
+    const char *path_env; // PATH for the tool, or null for the test's own
+    rlim_t file = 0;      // RLIMIT_FSIZE in bytes, 0 for none
+    rlim_t memory = 0;    // RLIMIT_AS in bytes, 0 for none
+};
+
+// Runs args (the tool first) in folder work, without a shell; stdout and
+// stderr go to files in capture.
+ran run(const std::string &work, const std::string &capture, const std::vector<std::string> &args,
+        const limits &l = {nullptr, 0, 0})
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+        int out = open((capture + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open((capture + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || chdir(work.c_str()) != 0)
+            _exit(126);
+        dup2(out, 1);
+        dup2(err, 2);
+        if (l.file != 0) {
+            rlimit r{l.file, l.file};
+            setrlimit(RLIMIT_FSIZE, &r);
+        }
+        if (l.memory != 0) {
+            rlimit r{l.memory, l.memory};
+            setrlimit(RLIMIT_AS, &r);
+        }
+        if (l.path_env != nullptr)
+            setenv("PATH", l.path_env, 1);
+        std::vector<char *> argv;
+        for (const std::string &a : args)
+            argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(capture + "/stdout"),
+            slurp(capture + "/stderr")};
+}
+
+std::set<std::string> files_in(const std::string &folder)
+{
+    std::set<std::string> names;
+    for (const auto &entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// One hostile case: the run, then what it must have done.
+struct tool_case {
+    std::vector<std::string> args;  // the tool first; relative paths are in the work folder
+    int status;
+    std::string err;                // a regex that all of stderr matches
+    std::set<std::string> left;     // the files the work folder holds afterwards
+    limits l = {nullptr, 0, 0};
+    const char *out = "";           // a regex for stdout
+};
+
+// Runs each case in a work folder that holds only what `before` puts there,
+// then checks its status, its messages and the files it left: those of
+// `before`, unchanged unless the case names them, and those the case names.
+void run_cases(const scratch_dir &scratch, const std::vector<tool_case> &cases,
+               void (*before)(const std::string &work) = nullptr)
+{
+    std::string work = scratch / "work";
+    for (const tool_case &c : cases) {
+#ifdef MAIN_LLIST_SANITIZED
+        if (c.l.memory != 0)
+            continue; // the sanitizers' shadow memory needs more address space than the limit
+#endif
+        std::string shown;
+        for (const std::string &a : c.args)
+            shown += " " + a;
+        SCOPED_TRACE(shown);
+        fs::remove_all(work);
+        fs::create_directory(work);
+        if (before != nullptr)
+            before(work);
+        std::map<std::string, std::string> kept;
+        for (const std::string &name : files_in(work))
+            if (c.left.count(name) == 0)
+                kept[name] = slurp(work + "/" + name);
+        ran r = run(work, scratch.path, c.args, c.l);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err))) << r.err;
+        EXPECT_TRUE(std::regex_match(r.out, std::regex(c.out))) << r.out.substr(0, 300);
+        std::set<std::string> want = c.left;
+        for (const auto &[name, bytes] : kept) {
+            want.insert(name);
+            EXPECT_EQ(slurp(work + "/" + name), bytes) << name << " changed";
+        }
+        EXPECT_EQ(files_in(work), want);
+    }
+}
+
+const std::string usage_line = "usage: [a-z_]+ [^\n]*\n";
+const rlim_t memory_limit = rlim_t{1536} << 20;
+
+// ---- make_sample ----
+
+TEST(make_sample, WritesEachOrder)
+{
+    scratch_dir scratch;
+    const int n = 3000;
+    std::map<std::string, std::vector<long long>> keys;
+    for (const char *order : {"random", "ascending", "descending", "repeated", "nearly-sorted"}) {
+        std::string path = scratch / order;
+        ASSERT_EQ(run(scratch.path, scratch.path, {MAKE_SAMPLE_PATH, path, "--order=" + std::string(order),
+                                                   std::to_string(n), "5"})
+                      .status,
+                  0);
+        std::ifstream in(path);
+        for (long long v; in >> v;)
+            keys[order].push_back(v);
+        ASSERT_EQ(keys[order].size(), static_cast<std::size_t>(n));
+        for (long long k : keys[order])
+            ASSERT_TRUE(k >= -2147483648LL && k <= 2147483647LL) << k;
+    }
+    const std::vector<long long> &ascending = keys["ascending"];
+    EXPECT_FALSE(std::is_sorted(keys["random"].begin(), keys["random"].end()));
+    EXPECT_TRUE(std::adjacent_find(ascending.begin(), ascending.end(),
+                                   [](long long a, long long b) { return a >= b; }) == ascending.end());
+    EXPECT_TRUE(std::equal(ascending.rbegin(), ascending.rend(), keys["descending"].begin()) ||
+                std::adjacent_find(keys["descending"].begin(), keys["descending"].end(),
+                                   [](long long a, long long b) { return a <= b; }) == keys["descending"].end());
+    EXPECT_EQ(std::count(keys["repeated"].begin(), keys["repeated"].end(), keys["repeated"][0]), n);
+    // The ascending keys with about 1 % of them swapped out of place.
+    std::vector<long long> sorted = keys["nearly-sorted"];
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, ascending);
+    long long misplaced = 0;
+    for (int i = 0; i < n; i++)
+        misplaced += keys["nearly-sorted"][i] != ascending[i];
+    EXPECT_GT(misplaced, n / 100);
+    EXPECT_LE(misplaced, 2 * (n / 100));
+}
+
+TEST(make_sample, HostileCases)
+{
+    scratch_dir scratch;
+    const std::string tool = MAKE_SAMPLE_PATH;
+    const std::string err = "make_sample: ";
+    run_cases(scratch, {
+        {{tool, "--help"}, 0, "", {}, {}, "usage: make_sample [^\n]*--if-missing[^\n]*\n"},
+        {{tool, "-h", "x.txt"}, 0, "", {}, {}, "usage: make_sample [^\n]*\n"},
+        {{tool, "-x", "x.txt"}, 2, err + "unknown option -x\n" + usage_line, {}},
+        {{tool, "--count=3", "x.txt"}, 2, err + "unknown option --count=3\n" + usage_line, {}},
+        {{tool, "--order=sideways", "x.txt"}, 2, err + "unknown order: sideways\n" + usage_line, {}},
+        {{tool, "x.txt", "-5"}, 2, err + "unknown option -5\n" + usage_line, {}},
+        {{tool, "--", "-h", "3"}, 0, "", {"-h"}},
+        {{tool, "a\nb.txt", "3", "--order", "descending"}, 0, "", {"a\nb.txt"}},
+        {{tool, "/dev/full", "10"}, 1, err + "/dev/full: cannot write: No space left on device\n", {}},
+        {{tool, "/proc/x", "2000000000"}, 1, err + "/proc/x: cannot write: [^\n]+\n", {}},
+        {{tool, "dir", "10"}, 1, err + "dir: cannot write: Is a directory\n", {}},
+        {{tool, "cut.txt", "100000"}, 1, err + "cut.txt: cannot write: File too large\n", {},
+         {nullptr, 4096, 0}},
+        {{tool, "keep.txt", "100000"}, 1, err + "keep.txt: cannot write: File too large\n", {},
+         {nullptr, 4096, 0}},
+        {{tool, "--if-missing", "keep.txt", "10"}, 0, "", {}},
+        {{tool, "--order=ascending", "huge.txt", "2000000000"}, 3,
+         err + "huge.txt: out of memory for 2000000000 keys\n", {}, {nullptr, 0, memory_limit}},
+    }, [](const std::string &work) {
+        std::ofstream(work + "/keep.txt") << "1\n2\n";
+        fs::create_directory(work + "/dir");
+    });
+}
+
+// ---- tree_shape ----
+
+TEST(tree_shape, ReportsChainsAndRandomTrees)
+{
+    scratch_dir scratch;
+    std::string chain = scratch / "chain.txt";
+    {
+        std::ofstream out(chain);
+        for (int i = 1; i <= 1000000; i++)
+            out << i << "\n";
+    }
+    ran r = run(scratch.path, scratch.path, {TREE_SHAPE_PATH, chain});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("nodes: 1000000\nheight: 1000000 (", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\naverage depth: 500000.50 ("), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\ndescent steps: 499999500000 ("), std::string::npos) << r.out;
+
+    // A random tree of a million keys is about 1.39 log2 n deep on average
+    // (25.79, give or take 0.7) and some 50 high.
+    std::string random = scratch / "random.txt";
+    ASSERT_EQ(run(scratch.path, scratch.path, {MAKE_SAMPLE_PATH, random, "1000000", "9"}).status, 0);
+    r = run(scratch.path, scratch.path, {TREE_SHAPE_PATH, random});
+    EXPECT_EQ(r.status, 0);
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(r.out, m,
+                                  std::regex("^nodes: 1000000\nheight: ([0-9]+) .*\naverage depth: ([0-9.]+) ")))
+        << r.out;
+    EXPECT_GE(std::stoll(m[1]), 40);
+    EXPECT_LE(std::stoll(m[1]), 65);
+    EXPECT_NEAR(std::stod(m[2]), 25.79, 2.5);
+
+    r = run(scratch.path, scratch.path, {TREE_SHAPE_PATH, chain, "1000001"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "tree_shape: " + chain +
+                         ": entry 1000001 (line 1000001): missing: the file ends after 1000000 "
+                         "integers, 1000001 are needed\n");
+}
+
+TEST(tree_shape, HostileCases)
+{
+    scratch_dir scratch;
+    const std::string tool = TREE_SHAPE_PATH;
+    std::string small = scratch / "small.txt";
+    std::ofstream(small) << "5\n3\n8\n1\n4\n7\n9\n2\n6\n10\n";
+    // A name that would end a gnuplot command and start another.
+    std::string odd = scratch / "in\nset output 'Y'\nx.txt";
+    std::ofstream(odd) << "1 2 3\n";
+    const char *report = "nodes: 10\n[^]*";
+    const std::string inject = "o.svg\nsystem \"touch X\" #";
+    const std::string err = "tree_shape: ";
+    run_cases(scratch, {
+        {{tool, "--help"}, 0, "", {}, {}, "usage: tree_shape [^\n]*\n"},
+        {{tool, small, "10", "--svg", inject}, 0, "", {inject}, {}, report},
+        {{tool, "--svg=title.svg", odd, "3"}, 0, "", {"title.svg"}, {}, "nodes: 3\n[^]*"},
+        {{tool, small, "10", "--svg", "/dev/full"}, 1, err + "/dev/full: cannot write: No space left on device\n", {}},
+        {{tool, small, "--svg", "/proc/x", "10"}, 1, err + "/proc/x: cannot write: [^\n]+\n", {}},
+        {{tool, small, "10", "--svg", "keep.svg"}, 1, err + "gnuplot failed: killed by File size limit exceeded\n", {},
+         {nullptr, 2048, 0}},
+        {{tool, small, "10", "--svg", "o.svg"}, 1, err + "gnuplot is not installed \\(apt-get install gnuplot-nox\\)\n",
+         {}, {"/nonexistent", 0, 0}},
+        {{tool, "/dev/zero"}, 2, err + "/dev/zero: entry 1 \\(line 1\\): not a decimal integer: \"\\?{24}\\.\\.\\.\"\n", {}},
+        {{tool, small, "2000000000"}, 2,
+         err + ".*small.txt: entry 11 \\(line 11\\): missing: the file ends after 10 integers, 2000000000 are needed\n",
+         {}, {nullptr, 0, memory_limit}},
+        {{tool, small, "0", "--svg", "o.svg"}, 2, err + "COUNT must be [^\n]*: 0\n" + usage_line, {}},
+        {{tool, small, "--svg"}, 2, err + "option --svg needs a value\n" + usage_line, {}},
+    }, [](const std::string &work) { std::ofstream(work + "/keep.svg") << "<svg/>\n"; });
+    EXPECT_FALSE(fs::exists(scratch / "work/X"));
+    EXPECT_FALSE(fs::exists(scratch / "work/Y"));
+}
+
+// ---- gprof_dot ----
+
+// The DOT that the converter writes for a fixture, drawing everything; ""
+// when it fails.
+std::string converted(const scratch_dir &scratch, const std::string &fixture,
+                      const std::vector<std::string> &options = {"--node-threshold=0", "--edge-threshold=0"})
+{
+    std::vector<std::string> args = {GPROF_DOT_PATH};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(std::string(FIXTURES) + "/" + fixture);
+    args.push_back(scratch / "out.dot");
+    fs::remove(scratch / "out.dot");
+    return run(scratch.path, scratch.path, args).status == 0 ? slurp(scratch / "out.dot") : "";
+}
+
+bool has(const std::string &text, const std::string &part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+// fixtures/gprof_main_llist.txt is from a run of the program, and
+// fixtures/gprof_cycle.txt from a small -pg program with two mutually
+// recursive functions (a cycle), a self-recursive one and one that takes no
+// samples.
+TEST(gprof_dot, DrawsCallGraphsWithCyclesAndRecursion)
+{
+    scratch_dir scratch;
+    std::string dot = converted(scratch, "gprof_main_llist.txt");
+    ASSERT_NE(dot, "");
+    EXPECT_TRUE(has(dot, "f2 [label=\"BST_insert\\n65.2 % (65.2 %)\\n1000000 calls\", fillcolor=\"0.127 "));
+    EXPECT_TRUE(has(dot, "f1 [label=\"main\\n92.7 % (9.5 %)\", "));                // <spontaneous> caller
+    EXPECT_TRUE(has(dot, "f1 -> f2 [label=\"1000000×\""));
+    EXPECT_TRUE(has(dot, "f4 -> f8 [label=\"999999×\""));                         // find_data -> compare1
+    EXPECT_TRUE(has(dot, "f9 [label=\"create_bst_tree\\n0.0 % (0.0 %)\\n1 call\"")); // no samples
+    EXPECT_TRUE(has(dot, "(anonymous namespace)::refill(int_reader*)"));
+    EXPECT_FALSE(has(dot, "spontaneous"));
+
+    // By default the functions under 0.5 % go, and calls under 0.1 %.
+    std::string shown = converted(scratch, "gprof_main_llist.txt", {});
+    EXPECT_TRUE(has(shown, "f1 -> f2 "));
+    EXPECT_FALSE(has(shown, "create_bst_tree"));
+    EXPECT_TRUE(has(shown, "8 of 16 functions"));
+
+    dot = converted(scratch, "gprof_cycle.txt");
+    ASSERT_NE(dot, "");
+    EXPECT_TRUE(has(dot, "f5 [label=\"is_odd <cycle 1>\\n44.7 % (0.0 %)\\n153000 calls\""));
+    EXPECT_TRUE(has(dot, "f4 -> f5 [label=\"150000×\""));  // within the cycle: no times
+    EXPECT_TRUE(has(dot, "f6 [label=\"fact\\n10.5 % (0.0 %)\\n3000+33000 calls\""));
+    EXPECT_TRUE(has(dot, "f6 -> f6 [label=\"33000×\""));
+    EXPECT_TRUE(has(dot, "f7 [label=\"idle\\n0.0 % (0.0 %)\\n3000 calls\""));
+    EXPECT_FALSE(has(dot, "as a whole"));
+}
+
+TEST(gprof_dot, HostileCases)
+{
+    scratch_dir scratch;
+    const std::string tool = GPROF_DOT_PATH;
+    const std::string good = std::string(FIXTURES) + "/gprof_cycle.txt";
+    std::string text = slurp(good);
+    // Profiles spoilt one way each.
+    auto spoilt = [&](const std::string &name, const std::string &from, const std::string &to) {
+        std::string bad = text;
+        std::size_t at = bad.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        bad.replace(at, from.size(), to);
+        std::ofstream(scratch / name) << bad;
+        return scratch / name;
+    };
+    std::string nan = spoilt("nan.txt", "[6]     10.5", "[6]     nan ");
+    std::string hex = spoilt("hex.txt", "[6]     10.5", "[6]   0x1p10");
+    std::string index = spoilt("index.txt", "fact [6]\n-----", "fact [4294967297]\n-----");
+    std::string cut = scratch / "cut.txt";
+    std::ofstream(cut) << text.substr(0, text.find("[6]     10.5"));
+    const std::string err = "gprof_dot: ";
+    run_cases(scratch, {
+        {{tool, "--help"}, 0, "", {}, {}, "usage: gprof_dot [^\n]*\n"},
+        {{tool, good, "a\nb.dot"}, 0, "", {"a\nb.dot"}},
+        {{tool, nan, "keep.dot"}, 2, err + ".*nan.txt: line [0-9]+: not a number: nan\n", {}},
+        {{tool, hex, "keep.dot"}, 2, err + ".*hex.txt: line [0-9]+: not a number: 0x1p10\n", {}},
+        {{tool, index, "keep.dot"}, 2, err + ".*index.txt: line [0-9]+: index out of range: \\[4294967297\\]\n", {}},
+        {{tool, cut, "keep.dot"}, 2, err + ".*cut.txt: ends inside the call graph: the profile is cut short\n", {}},
+        {{tool, "/dev/zero", "keep.dot"}, 1, err + "/dev/zero: larger than 256 MiB: not read\n", {}},
+        {{tool, "missing.txt", "keep.dot"}, 1, err + "missing.txt: cannot open: No such file or directory\n", {}},
+        {{tool, good, "/dev/full"}, 1, err + "/dev/full: cannot write: No space left on device\n", {}},
+        {{tool, good, "/proc/x"}, 1, err + "/proc/x: cannot write: [^\n]+\n", {}},
+        {{tool, good, "keep.dot"}, 1, err + "keep.dot: cannot write: File too large\n", {}, {nullptr, 1024, 0}},
+        {{tool, "--node-threshold=nan", good, "keep.dot"}, 2,
+         err + "--node-threshold takes a percentage: nan\n" + usage_line, {}},
+    }, [](const std::string &work) { std::ofstream(work + "/keep.dot") << "digraph {}\n"; });
+}
+
+// ---- bench_plot ----
+
+TEST(bench_plot, HostileCases)
+{
+    scratch_dir scratch;
+    const std::string tool = BENCH_PLOT_PATH;
+    auto file = [&](const std::string &name, const std::string &text) {
+        std::ofstream(scratch / name) << text;
+        return scratch / name;
+    };
+    auto row = [](const std::string &fields) {
+        return "{\"benchmarks\":[{\"name\":\"BM_BST_insert/1000\"," + fields + "}]}";
+    };
+    std::string compact = file("compact.json", row("\"real_time\":2,\"time_unit\":\"ms\""));
+    std::string spaced = file("spaced.json", "{ \"benchmarks\" :\t[ {\"name\" : \"BM_fscanf/1000\", "
+                                             "\"label\": \"" + std::string(200000, 'x') +
+                                             "\",\n\"real_time\" :1.5e3 , \"time_unit\":\"us\"} ] }");
+    std::string nested = file("nested.json", std::string(100000, '[') + std::string(100000, ']'));
+    std::string braces = file("braces.json", std::string(200000, '{'));
+    std::string no_unit = file("no_unit.json", row("\"real_time\":2"));
+    std::string bad_unit = file("bad_unit.json", row("\"real_time\":2,\"time_unit\":\"h\""));
+    std::string negative = file("negative.json", row("\"real_time\":-2,\"time_unit\":\"ms\""));
+    std::string nan = file("nan.json", row("\"real_time\":NaN,\"time_unit\":\"ms\""));
+    std::string none = file("none.json", "{\"benchmarks\":[]}");
+    const std::string err = "bench_plot: ";
+    const std::string svg = "o.svg\nset output 'Y'";
+    run_cases(scratch, {
+        {{tool, "--help"}, 0, "", {}, {}, "usage: bench_plot [^\n]*\n"},
+        {{tool, compact, "keep.svg"}, 0, "", {"keep.svg"}},
+        {{tool, spaced, svg}, 0, "", {svg}},
+        {{tool, nested, "keep.svg"}, 2, err + ".*nested.json: nested deeper than 64 levels\n", {}},
+        {{tool, braces, "keep.svg"}, 2, err + ".*braces.json: nested deeper than 64 levels\n", {}},
+        {{tool, no_unit, "keep.svg"}, 2, err + ".*: /benchmarks/0/time_unit: missing\n", {}},
+        {{tool, bad_unit, "keep.svg"}, 2, err + ".*: /benchmarks/0/time_unit: unknown unit \"h\"\n", {}},
+        {{tool, negative, "keep.svg"}, 2, err + ".*: /benchmarks/0/real_time: not a positive time\n", {}},
+        {{tool, nan, "keep.svg"}, 2, err + ".*nan.json: not JSON: parse error[^\n]*\n", {}},
+        {{tool, none, "keep.svg"}, 2, err + ".*none.json: holds no Google Benchmark results[^\n]*\n", {}},
+        {{tool, "missing.json", "keep.svg"}, 1, err + "missing.json: cannot open: No such file or directory\n", {}},
+        {{tool, "/dev/zero", "keep.svg"}, 1, err + "/dev/zero: larger than 256 MiB: not read\n", {}},
+        {{tool, compact, "/dev/full"}, 1, err + "/dev/full: cannot write: No space left on device\n", {}},
+        {{tool, compact, "/proc/x"}, 1, err + "/proc/x: cannot write: [^\n]+\n", {}},
+        {{tool, compact, "keep.svg"}, 1, err + "gnuplot failed: killed by File size limit exceeded\n", {},
+         {nullptr, 2048, 0}},
+        {{tool, compact, "keep.svg"}, 1, err + "gnuplot is not installed \\(apt-get install gnuplot-nox\\)\n", {},
+         {"/nonexistent", 0, 0}},
+        {{tool, "a.json"}, 2, err + "RESULTS.json and OUT.svg are needed\n" + usage_line, {}},
+    }, [](const std::string &work) { std::ofstream(work + "/keep.svg") << "<svg/>\n"; });
+    EXPECT_FALSE(fs::exists(scratch / "work/Y"));
+}
+
+} // namespace
