@@ -5,6 +5,8 @@
 
 #include <stdio.h>
 
+/* The list's callbacks: compare returns 0 when the element equals the key
+   (its sign is never used); print writes one element. */
 static int compare_int(void *element, void *key)
 {
     return *(int *)element != *(int *)key;
@@ -17,7 +19,7 @@ static void print_int(void *element)
 
 int main(void)
 {
-    int values[] = {5, 3, 8, 3};
+    int values[] = {5, 3, 8, 3}; /* the list holds pointers to these */
     BST_TREE *tree = create_bst_tree();
     LLIST *list = create_list(compare_int, print_int);
     if (tree == NULL || list == NULL)
@@ -29,10 +31,10 @@ int main(void)
     int key = 8;
     bool found = search_bst(tree->root, key) != NULL;
     int position = find_data(list, &key);
-    BST_print(tree, 1);
-    print_all(list, list->head);
+    BST_print(tree, 1);           /* in-order, under the tree's header */
+    print_all(list, list->head);  /* 5 3 8 3, one per line */
     printf("found %d: %s, at position %d\n", key, found ? "yes" : "no", position);
     destroy_bst_tree(tree);
-    destroy_list(list);
+    destroy_list(list);           /* frees the nodes; the elements stay yours */
     return found && position == 2 ? 0 : 1;
 }

@@ -168,13 +168,12 @@ std::string data_block(const std::string &name, const std::map<long, double> &po
 std::string script_for(results &r)
 {
     std::string script =
-        "set terminal svg size 1200,760 dynamic noenhanced font 'Helvetica,12' background rgb 'white'\n"
+        "set terminal svg size 1200,900 dynamic noenhanced font 'Helvetica,12' background rgb 'white'\n"
         "set logscale xy\n"
-        "set xtics ('10^3' 1e3, '10^4' 1e4, '10^5' 1e5, '10^6' 1e6)\n"
+        "set xtics ('n = 10^3' 1e3, '10^4' 1e4, '10^5' 1e5, '10^6' 1e6)\n"
         "set xrange [500:2000000]\n"
         "set grid xtics ytics mytics\n"
-        "set key top left box opaque samplen 3\n"
-        "set xlabel 'n'\n"
+        "set key below box samplen 3\n"
         "set ylabel 'ns per operation'\n";
     // Only the benchmarks named in pairings reach the script.
     for (const pairing &p : pairings)

@@ -250,7 +250,7 @@ void choose(const call_graph &g, double node_threshold, double edge_threshold,
                 continue;
             has_caller = has_caller || chosen.count(&a) != 0;
             if (heaviest == nullptr || a.seconds > heaviest->seconds ||
-                (a.seconds == heaviest->seconds && std::atof(a.calls.c_str()) > std::atof(heaviest->calls.c_str())))
+                (a.seconds == heaviest->seconds && std::strtod(a.calls.c_str(), nullptr) > std::strtod(heaviest->calls.c_str(), nullptr)))
                 heaviest = &a;
         }
         if (has_caller || heaviest == nullptr)
