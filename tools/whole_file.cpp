@@ -58,11 +58,12 @@ bool whole_file_open(whole_file *f, const std::string &path, std::string *error)
     f->temp.clear();
     f->out = nullptr;
     struct stat st;
-    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    bool exists = stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
         *error = reason(EISDIR);
         return false;
     }
-    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    if (exists && !S_ISREG(st.st_mode)) {
         f->out = std::fopen(path.c_str(), "w");
         if (f->out == nullptr) {
             *error = reason(errno);
@@ -97,7 +98,10 @@ bool whole_file_open(whole_file *f, const std::string &path, std::string *error)
 
 bool whole_file_commit(whole_file *f, std::string *error)
 {
-    bool ok = std::fflush(f->out) == 0 && std::ferror(f->out) == 0;
+    // On disk before the rename, so that a crash can't leave the new name
+    // on an empty file.
+    bool ok = std::fflush(f->out) == 0 && std::ferror(f->out) == 0 &&
+              (f->temp.empty() || fsync(fileno(f->out)) == 0);
     int saved = errno;
     if (std::fclose(f->out) != 0 && ok) {
         ok = false;
