@@ -59,13 +59,13 @@ struct bad_results {
 
 using json = nlohmann::json;
 
-const json &field(const json &row, const std::string &pointer, const char *name, json::value_t type)
+// A row's field, which must be there and be a string (or a number).
+const json &field(const json &row, const std::string &pointer, const char *name, bool number = false)
 {
     auto it = row.find(name);
     if (it == row.end())
         throw bad_results{pointer + "/" + name + ": missing"};
-    bool number = type == json::value_t::number_float;
-    if (number ? !it->is_number() : it->type() != type)
+    if (number ? !it->is_number() : !it->is_string())
         throw bad_results{pointer + "/" + name + ": not a " + (number ? "number" : "string")};
     return *it;
 }
@@ -129,14 +129,14 @@ results read_results(const std::string &text)
             throw bad_results{pointer + ": not an object"};
         if (row.value("error_occurred", false))
             continue;
-        std::string name = field(row, pointer, "name", json::value_t::string).get<std::string>();
+        std::string name = field(row, pointer, "name").get<std::string>();
         if (row.contains("run_name"))
-            name = field(row, pointer, "run_name", json::value_t::string).get<std::string>();
+            name = field(row, pointer, "run_name").get<std::string>();
         if (row.contains("aggregate_name") &&
-            field(row, pointer, "aggregate_name", json::value_t::string).get<std::string>() != "median")
+            field(row, pointer, "aggregate_name").get<std::string>() != "median")
             continue;
-        double time = field(row, pointer, "real_time", json::value_t::number_float).get<double>();
-        std::string unit = field(row, pointer, "time_unit", json::value_t::string).get<std::string>();
+        double time = field(row, pointer, "real_time", true).get<double>();
+        std::string unit = field(row, pointer, "time_unit").get<std::string>();
         double scale = nanoseconds_per(unit, pointer);
         if (!std::isfinite(time) || time <= 0)
             throw bad_results{pointer + "/real_time: not a positive time"};
