@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs example.c the three ways another project uses the
 # containers: find_package against an installed prefix, cc with pkg-config,
-# and add_subdirectory of the source folder; then once under memcheck.
+# and add_subdirectory of the source folder (from elsewhere, and from a
+# project beside the checkout); then once under memcheck.
 # Also checks that the installed libraries carry no profiling hooks and need
 # nothing of the C++ runtime, that an install into other folders
 # (include/adt, an absolute lib64) serves both kinds of consumer as well, and
@@ -66,6 +67,22 @@ if grep -qiE 'gtest|benchmark' "$scratch/configure.log" ||
 fi
 cmake --build "$scratch/add_subdirectory" >/dev/null
 "$scratch/add_subdirectory/example" | grep -qx "$want"
+
+echo "-- add_subdirectory of a checkout beside the project"
+sibling=$scratch/sibling
+mkdir -p "$sibling/app"
+ln -s "$root" "$sibling/main_llist"
+cp example/example.c "$sibling/app/"
+cat > "$sibling/app/CMakeLists.txt" <<'EOF'
+cmake_minimum_required(VERSION 3.25)
+project(app LANGUAGES C)
+add_subdirectory(../main_llist main_llist)
+add_executable(example example.c)
+target_link_libraries(example PRIVATE main_llist::adt_tree main_llist::adt_llist)
+EOF
+cmake -S "$sibling/app" -B "$sibling/build" >/dev/null
+cmake --build "$sibling/build" >/dev/null
+"$sibling/build/example" | grep -qx "$want"
 cmake --install "$scratch/add_subdirectory" --prefix "$scratch/vendor-prefix" >/dev/null
 if [ -n "$(find "$scratch/vendor-prefix" -type f 2>/dev/null)" ]; then
   echo "a project that vendors this one installed its files:" >&2
