@@ -210,6 +210,8 @@ int main(int argc, char **argv)
                                                                     : "too many operands");
     const std::string &input = line.operands[0];
     const std::string &output = line.operands[1];
+    if (output_is_input(program, output, input))
+        return 2;
     std::string text, error;
     if (!read_whole_file(input, results_limit, &text, &error)) {
         std::fprintf(stderr, "%s: %s: %s\n", program, printable(input).c_str(), error.c_str());

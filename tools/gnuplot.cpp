@@ -2,7 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +13,22 @@
 extern char **environ;
 
 namespace {
+
+// An anonymous temporary file under TMPDIR (or /tmp when it isn't set),
+// gone once closed; null with errno set when none can be made.
+std::FILE *temporary_file()
+{
+    const char *folder = std::getenv("TMPDIR");
+    std::string name = std::string(folder != nullptr && folder[0] != '\0' ? folder : "/tmp") + "/gnuplot.XXXXXX";
+    int fd = mkostemp(&name[0], O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    unlink(name.c_str());
+    std::FILE *f = fdopen(fd, "w+");
+    if (f == nullptr)
+        close(fd);
+    return f;
+}
 
 // What a temporary file holds, from its start.
 std::string contents(std::FILE *f)
@@ -43,9 +62,9 @@ bool run_gnuplot(const char *program, const std::string &script,
 {
     // The script, the chart and the messages go through anonymous temporary
     // files: no pipe to block on or to break, whatever gnuplot does.
-    std::FILE *in = std::tmpfile();
-    std::FILE *out = std::tmpfile();
-    std::FILE *messages = std::tmpfile();
+    std::FILE *in = temporary_file();
+    std::FILE *out = temporary_file();
+    std::FILE *messages = temporary_file();
     bool ok = in != nullptr && out != nullptr && messages != nullptr &&
               std::fwrite(script.data(), 1, script.size(), in) == script.size() &&
               std::fflush(in) == 0 && std::fseek(in, 0, SEEK_SET) == 0;
@@ -82,10 +101,16 @@ bool run_gnuplot(const char *program, const std::string &script,
     }
     if (ok) {
         int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        pid_t waited;
+        while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
         }
+        int wait_error = errno;
         *chart = contents(out);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        if (waited < 0) {
+            // With SIGCHLD ignored, say, gnuplot's end can't be known.
+            ok = false;
+            std::fprintf(stderr, "%s: cannot wait for gnuplot: %s\n", program, std::strerror(wait_error));
+        } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
             ok = false;
             std::string why = WIFSIGNALED(status) ? std::string("killed by ") + strsignal(WTERMSIG(status))
                                                   : last_line(contents(messages));

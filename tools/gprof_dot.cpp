@@ -365,6 +365,8 @@ int main(int argc, char **argv)
         return usage_error(program, usage, "--edge-threshold takes a percentage: " + line.options["edge-threshold"]);
     const std::string &profile = line.operands[0];
     const std::string &output = line.operands[1];
+    if (output_is_input(program, output, profile))
+        return 2;
 
     std::string text, error;
     if (!read_whole_file(profile, profile_limit, &text, &error)) {

@@ -153,6 +153,8 @@ int main(int argc, char **argv)
         return usage_error(program, usage, line.operands.empty() ? "no FILE given" : "too many operands");
     const char *path = line.operands[0].c_str();
     const char *svg = line.options.count("svg") != 0 ? line.options["svg"].c_str() : nullptr;
+    if (svg != nullptr && output_is_input(program, svg, path))
+        return 2;
     long long count = 1000000;
     if (line.operands.size() == 2) {
         const char *text = line.operands[1].c_str();

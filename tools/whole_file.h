@@ -5,10 +5,21 @@
 //
 // whole_file writes beside its destination under a temporary name and
 // renames the file into place only once every byte went out and it closed
-// without error: a full disk, a file size limit or a failed write leaves no
+// without error, then syncs the folder: a full disk, a file size limit, a
+// failed write or a signal (SIGINT, SIGTERM, SIGHUP, which remove the
+// temporary file and then end the process as they would have) leaves no
 // partial file, and an existing file at the destination stays as it was.
-// A destination that exists and is no regular file (a device such as
-// /dev/full, a pipe) is written directly, its errors checked all the same.
+// Replacing a file keeps what the user had:
+// - a symbolic link is followed, and the file it points to is replaced (a
+//   dangling link's target is created); the link stays;
+// - an existing file keeps its permission bits, and its owner and group
+//   where the process may set them; a new one gets 0666 less the umask;
+// - a file the user may not write is refused, as the shell's > does;
+// - "-", /dev/stdout, /dev/stderr and /dev/fd/N are the process's own
+//   descriptors, and anything else that isn't a regular file (a terminal,
+//   a pipe, a device) is written in place, its errors checked all the same.
+// The rename gives the destination a new inode: other hard links to the
+// old file keep the old content.
 #ifndef WHOLE_FILE_H
 #define WHOLE_FILE_H
 
@@ -22,8 +33,8 @@ bool read_whole_file(const std::string &path, std::size_t limit, std::string *te
                      std::string *error);
 
 struct whole_file {
-    std::string path;   // the destination
-    std::string temp;   // the temporary name written, or "" when writing path itself
+    std::string path;   // the file replaced: the destination, its links followed
+    std::string temp;   // the temporary name written, or "" when writing in place
     std::FILE *out;     // open for writing; null once committed or abandoned
 };
 
@@ -38,9 +49,15 @@ bool whole_file_commit(whole_file *f, std::string *error);
 // Closes and removes the temporary file: nothing is written.
 void whole_file_abandon(whole_file *f);
 
-// text with every control byte shown as '?', so that a path named in a
-// message keeps it to one line.
+// text as valid UTF-8 on one line: control characters (C0, DEL and C1) and
+// bytes that aren't UTF-8 shown as visible escapes, \n, \t, \x01, \xff,
+// \u009b; for messages and for the text of pictures.
 std::string printable(const std::string &text);
+
+// When output names the same file as input (after links), writes
+// "PROGRAM: OUTPUT: is the same file as the input INPUT" to stderr and
+// returns true: the tool then stops with status 2 before reading anything.
+bool output_is_input(const char *program, const std::string &output, const std::string &input);
 
 // Writes data to path whole or not at all; on failure writes the one line
 // "PROGRAM: PATH: cannot write: REASON" to stderr and returns false.
