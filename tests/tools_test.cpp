@@ -311,8 +311,8 @@ TEST(gprof_dot, DrawsCallGraphsWithCyclesAndRecursion)
     ASSERT_NE(dot, "");
     EXPECT_TRUE(has(dot, "f2 [label=\"BST_insert\\n65.2 % (65.2 %)\\n1000000 calls\", fillcolor=\"0.127 "));
     EXPECT_TRUE(has(dot, "f1 [label=\"main\\n92.7 % (9.5 %)\", "));                // <spontaneous> caller
-    EXPECT_TRUE(has(dot, "f1 -> f2 [label=\"1000000×\""));
-    EXPECT_TRUE(has(dot, "f4 -> f8 [label=\"999999×\""));                         // find_data -> compare1
+    EXPECT_TRUE(has(dot, "f1 -> f2 [label=\"65.2 %\\n1000000×\""));
+    EXPECT_TRUE(has(dot, "f4 -> f8 [label=\"2.4 %\\n999999×\""));                         // find_data -> compare1
     EXPECT_TRUE(has(dot, "f9 [label=\"create_bst_tree\\n0.0 % (0.0 %)\\n1 call\"")); // no samples
     EXPECT_TRUE(has(dot, "(anonymous namespace)::refill(int_reader*)"));
     EXPECT_FALSE(has(dot, "spontaneous"));
@@ -326,9 +326,9 @@ TEST(gprof_dot, DrawsCallGraphsWithCyclesAndRecursion)
     dot = converted(scratch, "gprof_cycle.txt");
     ASSERT_NE(dot, "");
     EXPECT_TRUE(has(dot, "f5 [label=\"is_odd <cycle 1>\\n44.7 % (0.0 %)\\n153000 calls\""));
-    EXPECT_TRUE(has(dot, "f4 -> f5 [label=\"150000×\""));  // within the cycle: no times
+    EXPECT_TRUE(has(dot, "f4 -> f5 [label=\"0.0 %\\n150000×\""));  // within the cycle: no times
     EXPECT_TRUE(has(dot, "f6 [label=\"fact\\n10.5 % (0.0 %)\\n3000+33000 calls\""));
-    EXPECT_TRUE(has(dot, "f6 -> f6 [label=\"33000×\""));
+    EXPECT_TRUE(has(dot, "f6 -> f6 [label=\"0.0 %\\n33000×\""));
     EXPECT_TRUE(has(dot, "f7 [label=\"idle\\n0.0 % (0.0 %)\\n3000 calls\""));
     EXPECT_FALSE(has(dot, "as a whole"));
 }

@@ -1,5 +1,7 @@
 #include "gnuplot.h"
 
+#include "whole_file.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -56,6 +58,14 @@ std::string last_line(std::string text)
 }
 
 } // namespace
+
+std::string chart_text(const std::string &text)
+{
+    std::string shown = printable(text);
+    for (std::size_t at = 0; (at = shown.find("]]>", at)) != std::string::npos; at += 2)
+        shown.replace(at + 2, 1, "\\x3e");
+    return shown;
+}
 
 bool run_gnuplot(const char *program, const std::string &script,
                  const std::vector<std::string> &args, std::string *chart)

@@ -11,6 +11,12 @@
 #include <string>
 #include <vector>
 
+// text as it may stand in a chart: valid UTF-8 on one line (printable in
+// whole_file.h), with "]]>", which gnuplot's SVG leaves as it is and XML
+// forbids in text, shown as "]]\x3e". gnuplot escapes the rest of XML's
+// special characters itself.
+std::string chart_text(const std::string &text);
+
 // Runs gnuplot on script with args, and stores what it wrote in *chart.
 // gnuplot's own messages are shown only when it fails. Returns false, with
 // one line on stderr that starts with program, when gnuplot is missing,

@@ -137,7 +137,7 @@ bool draw_histogram(const char *path, const tree_figures &f, const std::vector<b
     script += "EOD\n"
               "plot $depths using 1:2 with boxes lc rgb '#4f81bd'\n";
     std::string chart;
-    return run_gnuplot(program, script, {std::string(path) + figures}, &chart) &&
+    return run_gnuplot(program, script, {chart_text(path) + figures}, &chart) &&
            write_whole_file(program, out, chart);
 }
 
