@@ -37,9 +37,10 @@ int main(int argc, char **argv)
     int status = read_command_line(argc, argv, program, usage, {}, &line);
     if (status >= 0)
         return status;
-    if (line.operands.size() != 2)
-        return usage_error(program, usage, line.operands.size() < 2 ? "RESULTS.json and OUT.svg are needed"
-                                                                    : "too many operands");
+    if (line.operands.size() < 2)
+        return usage_error(program, usage, "RESULTS.json and OUT.svg are needed");
+    if (line.operands.size() > 2)
+        return too_many_operands(program, usage, line, 2);
     const std::string &input = line.operands[0];
     const std::string &output = line.operands[1];
     if (output_is_input(program, output, input))

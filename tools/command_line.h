@@ -28,4 +28,12 @@ int read_command_line(int argc, char **argv, const char *program, const char *us
 // Writes "PROGRAM: what" and the usage to stderr; returns 2.
 int usage_error(const char *program, const char *usage, const std::string &what);
 
+// The usage error for the operand past the last of at most `most`:
+// "too many operands: EXTRA".
+int too_many_operands(const char *program, const char *usage, const command_line &line, std::size_t most);
+
+// Reads a whole number written as decimal digits alone (no blank, no sign)
+// that is at most `most`. False for anything else.
+bool parse_whole_number(const std::string &text, unsigned long long most, unsigned long long *out);
+
 #endif

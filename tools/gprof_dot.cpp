@@ -57,9 +57,10 @@ int main(int argc, char **argv)
                                    {{"node-threshold", true}, {"edge-threshold", true}}, &line);
     if (status >= 0)
         return status;
-    if (line.operands.size() != 2)
-        return usage_error(program, usage, line.operands.size() < 2 ? "PROFILE and OUTPUT.dot are needed"
-                                                                    : "too many operands");
+    if (line.operands.size() < 2)
+        return usage_error(program, usage, "PROFILE and OUTPUT.dot are needed");
+    if (line.operands.size() > 2)
+        return too_many_operands(program, usage, line, 2);
     double node_threshold = 0.5;
     double edge_threshold = 0.1;
     if (!threshold(line, "node-threshold", &node_threshold))

@@ -36,14 +36,6 @@ const char program[] = "make_sample";
 const char usage[] = "usage: make_sample [--if-missing] [--order random|ascending|descending|repeated|"
                      "nearly-sorted] FILE [COUNT [SEED]]\n";
 
-bool parse_number(const std::string &text, unsigned long long *out)
-{
-    char *end = nullptr;
-    errno = 0;
-    *out = std::strtoull(text.c_str(), &end, 10);
-    return errno == 0 && end != text.c_str() && *end == '\0' && text[0] != '-';
-}
-
 const char *const orders[] = {"random", "ascending", "descending", "repeated", "nearly-sorted"};
 
 // Random and repeated keys are written as they are drawn; the sorted orders
@@ -92,15 +84,18 @@ int main(int argc, char **argv)
     std::string order = line.options.count("order") != 0 ? line.options["order"] : "random";
     if (std::find(std::begin(orders), std::end(orders), order) == std::end(orders))
         return usage_error(program, usage, "unknown order: " + order);
-    if (line.operands.empty() || line.operands.size() > 3)
-        return usage_error(program, usage, line.operands.empty() ? "no FILE given" : "too many operands");
+    if (line.operands.empty())
+        return usage_error(program, usage, "no FILE given");
+    if (line.operands.size() > 3)
+        return too_many_operands(program, usage, line, 3);
     const std::string &path = line.operands[0];
     unsigned long long count = 1000000;
     unsigned long long seed = std::random_device{}();
-    if (line.operands.size() >= 2 && (!parse_number(line.operands[1], &count) || count > INT_MAX))
+    if (line.operands.size() >= 2 && !parse_whole_number(line.operands[1], INT_MAX, &count))
         return usage_error(program, usage, "COUNT must be a whole number from 0 to 2147483647: " + line.operands[1]);
-    if (line.operands.size() == 3 && !parse_number(line.operands[2], &seed))
-        return usage_error(program, usage, "SEED must be a whole number: " + line.operands[2]);
+    if (line.operands.size() == 3 && !parse_whole_number(line.operands[2], ULLONG_MAX, &seed))
+        return usage_error(program, usage, "SEED must be a whole number from 0 to 18446744073709551615: " +
+                                               line.operands[2]);
 
     struct stat st;
     if (line.options.count("if-missing") != 0 && stat(path.c_str(), &st) == 0)

@@ -149,22 +149,17 @@ int main(int argc, char **argv)
     int status = read_command_line(argc, argv, program, usage, {{"svg", true}}, &line);
     if (status >= 0)
         return status;
-    if (line.operands.empty() || line.operands.size() > 2)
-        return usage_error(program, usage, line.operands.empty() ? "no FILE given" : "too many operands");
+    if (line.operands.empty())
+        return usage_error(program, usage, "no FILE given");
+    if (line.operands.size() > 2)
+        return too_many_operands(program, usage, line, 2);
     const char *path = line.operands[0].c_str();
     const char *svg = line.options.count("svg") != 0 ? line.options["svg"].c_str() : nullptr;
+    unsigned long long count = 1000000;
+    if (line.operands.size() == 2 && (!parse_whole_number(line.operands[1], INT_MAX, &count) || count < 1))
+        return usage_error(program, usage, "COUNT must be a whole number from 1 to 2147483647: " + line.operands[1]);
     if (svg != nullptr && output_is_input(program, svg, path))
         return 2;
-    long long count = 1000000;
-    if (line.operands.size() == 2) {
-        const char *text = line.operands[1].c_str();
-        char *end = nullptr;
-        errno = 0;
-        count = std::strtoll(text, &end, 10);
-        if (errno != 0 || *end != '\0' || end == text || count < 1 || count > INT_MAX)
-            return usage_error(program, usage,
-                               "COUNT must be a whole number from 1 to 2147483647: " + line.operands[1]);
-    }
 
     try {
         std::vector<int> keys;
