@@ -156,15 +156,19 @@ __attribute__((noinline)) read_result next_entry_slowly(int_reader *r, int *valu
     r->text_len = 0;
     r->text_cut = false;
     bool negative = c == '-';
+    std::size_t taken = 0; // bytes of the entry so far
     if (c == '-' || c == '+') {
         take(r, c);
+        taken++;
         c = peek(r);
     }
     // The magnitude stops growing once past any int, so it can't overflow.
     const std::uint64_t limit = negative ? 2147483648u : 2147483647u;
     std::uint64_t magnitude = 0;
     bool digits = false;
-    for (; is_digit(c); c = peek(r)) {
+    for (; is_digit(c); c = peek(r), taken++) {
+        if (taken == INT_READER_LONGEST)
+            return reject(r, READ_TOO_LONG);
         if (magnitude <= limit)
             magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
         digits = true;
@@ -217,6 +221,10 @@ void int_reader_report(const int_reader *r, read_result result, const char *prog
     case READ_RANGE:
         std::fprintf(stderr, "%s: %s: entry %d (line %lu): outside the 32-bit integer range: \"%s\"\n",
                      program, file, entry, r->line, text);
+        return;
+    case READ_TOO_LONG:
+        std::fprintf(stderr, "%s: %s: entry %d (line %lu): too long: more than %zu bytes of digits: \"%s\"\n",
+                     program, file, entry, r->line, INT_READER_LONGEST, text);
         return;
     default:
         std::fprintf(stderr, "%s: %s: entry %d (line %lu): read failed: %s\n", program, file, entry,

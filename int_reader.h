@@ -6,7 +6,9 @@
 // in-range value: an optional + or - sign and one or more decimal digits,
 // leading zeros allowed. Anything else in an entry, such as "12abc", "-" or
 // "1.5", makes it no integer; an integer outside int's range is rejected
-// rather than wrapped. What a read returns depends on nothing past the byte
+// rather than wrapped, and an entry of sign and digits that runs past
+// INT_READER_LONGEST bytes is rejected as too long as soon as it does, so
+// that an endless run of digits ends the read. What a read returns depends on nothing past the byte
 // that ends its entry, though later bytes of the block may already be
 // loaded.
 #ifndef INT_READER_H
@@ -19,11 +21,13 @@ enum read_result {
     READ_END,       // the file ends before another entry
     READ_NOT_INT,   // the entry is not a whole decimal integer
     READ_RANGE,     // the entry is a decimal integer outside int's range
+    READ_TOO_LONG,  // the entry's sign and digits run past INT_READER_LONGEST bytes
     READ_IO_ERROR,  // a read call failed; error holds its errno
 };
 
 constexpr std::size_t INT_READER_BLOCK = 64 * 1024; // bytes per read call
 constexpr std::size_t INT_READER_TEXT = 24;         // bytes of an entry kept
+constexpr std::size_t INT_READER_LONGEST = 4096;    // bytes of an entry read, at most
 
 struct int_reader {
     int fd;                         // descriptor read from; not owned
@@ -44,7 +48,7 @@ struct int_reader {
 void int_reader_init(int_reader *r, int fd);
 
 // Reads the next entry. On READ_INT stores it in *value; *value is left
-// alone otherwise. After READ_NOT_INT or READ_RANGE, text holds the start of
+// alone otherwise. After READ_NOT_INT, READ_RANGE or READ_TOO_LONG, text holds the start of
 // the rejected entry and line its line. An entry is rejected as soon as a
 // byte shows it is no integer, having read no more of it than text holds
 // and one byte besides, so that endless input such as /dev/zero is rejected

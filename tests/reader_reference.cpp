@@ -43,7 +43,15 @@ std::vector<reference_entry> reference_read(const std::string &bytes)
         long long v = std::strtoll(entry.c_str(), &stop, 10);
         // strtoll in base 10 takes a sign and digits: all of an entry taken
         // means a whole decimal integer (a NUL inside stops it early).
-        if (stop == entry.c_str() || stop != entry.c_str() + entry.size())
+        // The reader stops at the byte past INT_READER_LONGEST of sign and
+        // digits.
+        std::size_t sign = entry[0] == '-' || entry[0] == '+' ? 1 : 0;
+        std::size_t run = entry.find_first_not_of("0123456789", sign);
+        if (run == std::string::npos)
+            run = entry.size();
+        if (run > INT_READER_LONGEST && run > sign)
+            out.push_back({READ_TOO_LONG, 0, line, kept(entry)});
+        else if (stop == entry.c_str() || stop != entry.c_str() + entry.size())
             out.push_back({READ_NOT_INT, 0, line, kept(entry)});
         else if (errno == ERANGE || v < INT32_MIN || v > INT32_MAX)
             out.push_back({READ_RANGE, 0, line, kept(entry)});
@@ -59,7 +67,7 @@ std::vector<reference_entry> read_every_entry(int_reader *r)
         int value = 0;
         read_result result = int_reader_next(r, &value);
         std::string text;
-        if (result == READ_NOT_INT || result == READ_RANGE)
+        if (result == READ_NOT_INT || result == READ_RANGE || result == READ_TOO_LONG)
             text = std::string(r->text, r->text_len) + (r->text_cut ? "..." : "");
         out.push_back({result, result == READ_INT ? value : 0, r->line, text});
         if (result == READ_END || result == READ_IO_ERROR)

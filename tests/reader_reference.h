@@ -9,7 +9,7 @@
 #include <vector>
 
 struct reference_entry {
-    read_result result; // READ_INT, READ_NOT_INT, READ_RANGE or READ_END
+    read_result result; // READ_INT, READ_NOT_INT, READ_RANGE, READ_TOO_LONG or READ_END
     int value;          // the integer, for READ_INT
     unsigned long line; // the entry's line, or for READ_END the last line
     std::string text;   // for a rejected entry, its first INT_READER_TEXT

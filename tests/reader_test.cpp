@@ -159,7 +159,7 @@ TEST(reader, ReadsOnAfterARejectedEntryOfAnyLength)
                   {READ_INT, 7, 1, ""},
                   {READ_RANGE, 0, 2, std::string(INT_READER_TEXT, '9') + cut},
                   {READ_INT, -8, 2, ""},
-                  {READ_NOT_INT, 0, 2, std::string(INT_READER_TEXT, '5') + cut},
+                  {READ_TOO_LONG, 0, 2, std::string(INT_READER_TEXT, '5') + cut},
                   {READ_INT, 9, 2, ""},
                   {READ_END, 0, 2, ""}}));
     close(fd);
