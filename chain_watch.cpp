@@ -24,13 +24,20 @@ void chain_watch_init(chain_watch *w, std::FILE *out, const char *program, const
     w->warn_depth = chain_watch_depth;
     w->depth = 0;
     w->warned = false;
+    w->draw = 2463534242u;
 }
 
-bool chain_watch_look(chain_watch *w, const BST_TREE *tree, int key)
+bool chain_watch_look(chain_watch *w, const BST_TREE *tree, const int *block)
 {
     if (w->warned)
         return false;
-    w->depth = insertion_depth(tree, key);
+    // xorshift32: cheap, and with no period that input could follow.
+    unsigned x = w->draw;
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    w->draw = x;
+    w->depth = insertion_depth(tree, block[x % chain_watch_every]);
     return w->depth >= w->warn_depth;
 }
 

@@ -1,7 +1,6 @@
 #include "load_progress.h"
 
 #include <ctime>
-#include <unistd.h>
 
 namespace {
 
@@ -30,14 +29,14 @@ void show(load_progress *p, int loaded, double now)
 
 } // namespace
 
-void load_progress_init(load_progress *p, std::FILE *out, const char *program, const char *file,
-                        int total)
+void load_progress_init(load_progress *p, std::FILE *out, bool shown, const char *program,
+                        const char *file, int total)
 {
     p->out = out;
     p->program = program;
     p->file = file;
     p->total = total;
-    p->shown = isatty(fileno(out)) != 0;
+    p->shown = shown;
     p->now = monotonic_seconds;
     p->start = p->shown ? p->now() : 0;
     p->shown_at = p->start;

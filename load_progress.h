@@ -1,7 +1,7 @@
 // The progress line of a load, for the person at the terminal: entries
 // loaded, share done, time taken and the rate over the last interval,
 // rewritten in place a few times a second once the load has taken more than
-// a second. Shown only when the stream is a terminal.
+// a second. Shown only when the caller says the stream is a terminal.
 #ifndef LOAD_PROGRESS_H
 #define LOAD_PROGRESS_H
 
@@ -20,9 +20,10 @@ struct load_progress {
     bool line_open;       // the line is on screen, without a newline
 };
 
-// Starts the progress of a load of total entries from file.
-void load_progress_init(load_progress *p, std::FILE *out, const char *program, const char *file,
-                        int total);
+// Starts the progress of a load of total entries from file; shown tells
+// whether out is a terminal, where the line is shown.
+void load_progress_init(load_progress *p, std::FILE *out, bool shown, const char *program,
+                        const char *file, int total);
 
 // Rewrites the line when it is due; called every so many entries.
 void load_progress_update(load_progress *p, int loaded);

@@ -22,7 +22,7 @@ load_outcome load_and_search(load_run *run, const load_setup *setup)
 
     int_reader_init(reader, setup->fd);
     load_progress progress;
-    load_progress_init(&progress, setup->messages, setup->program, setup->file, entries);
+    load_progress_init(&progress, setup->messages, setup->terminal, setup->program, setup->file, entries);
     chain_watch watch;
     chain_watch_init(&watch, setup->messages, setup->program, setup->file);
     for (int i = 0; i < entries; i++) {
@@ -37,7 +37,7 @@ load_outcome load_and_search(load_run *run, const load_setup *setup)
             return {LOAD_NO_MEMORY, i + 1, READ_INT, -1};
         }
         if ((i + 1) % chain_watch_every == 0) {
-            if (chain_watch_look(&watch, tree, keys[i])) {
+            if (chain_watch_look(&watch, tree, &keys[i + 1 - chain_watch_every])) {
                 load_progress_finish(&progress, i + 1);
                 chain_watch_warn(&watch, tree, i + 1);
             }

@@ -34,6 +34,7 @@ struct load_setup {
     const char *program;             // the names that start the warning and the progress line
     const char *file;
     std::FILE *messages;             // where they go
+    bool terminal;                   // messages is a terminal: show the progress line
 };
 
 enum load_status {

@@ -78,7 +78,8 @@ int main()
         std::fprintf(stderr, "%s: %s: cannot open: %s\n", program, input_name, std::strerror(errno));
         return EXIT_READ_FAILED;
     }
-    load_setup setup{fd, entries, search_target, compare1, print1, program, input_name, stderr};
+    load_setup setup{fd,      entries,    search_target, compare1, print1,
+                     program, input_name, stderr,        isatty(STDERR_FILENO) != 0};
     load_outcome outcome = load_and_search(&run, &setup);
     close(fd);
     if (outcome.status != LOAD_DONE)

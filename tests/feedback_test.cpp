@@ -35,7 +35,7 @@ std::string watched_load(const std::vector<int> &keys, int warn_depth)
     for (std::size_t i = 0; i < keys.size(); i++) {
         EXPECT_TRUE(BST_insert(tree, keys[i]));
         int entry = static_cast<int>(i) + 1;
-        if (entry % chain_watch_every == 0 && chain_watch_look(&w, tree, keys[i]))
+        if (entry % chain_watch_every == 0 && chain_watch_look(&w, tree, &keys[i + 1 - chain_watch_every]))
             chain_watch_warn(&w, tree, entry);
     }
     destroy_bst_tree(tree);
@@ -46,27 +46,38 @@ std::string watched_load(const std::vector<int> &keys, int warn_depth)
 
 TEST(chain_watch, WarnsOnceOfKeysThatBuildAChainWhereverTheyStart)
 {
-    // The rule at a tenth of its scale: 2,000 keys of a pattern, among
-    // random ones, in a file of 100,000.
+    // The rule at a tenth of its scale: 2,200 keys of a pattern (2,000 for
+    // spread keys, which would wrap past that), among random ones, in a
+    // file of 100,000.
     const int depth = chain_watch_depth / 10 / chain_watch_every * chain_watch_every;
     const int n = 100000;
-    const int pattern = 2000;
+    const int pattern = 2200;
     struct example {
         const char *order;
-        int from;   // keys before the pattern, random
+        int from;         // keys before the pattern, random
         bool warns;
+        int length;       // keys of the pattern
+        int other = 0;    // in the pattern, a random key every `other` entries (0: none)
     };
-    for (const example &e : {example{"random", n, false}, example{"ascending", 0, true},
-                             example{"ascending", 60032, true}, example{"descending", 3072, true},
-                             example{"repeated", 90112, true}, example{"zigzag", 40064, true},
-                             example{"spread ascending", n - pattern, false}}) {
-        SCOPED_TRACE(std::string(e.order) + " from " + std::to_string(e.from));
+    // Ascending keys with a random one at every 2nd, 127th, ... entry: for a
+    // watch that always walked the block's last key, a random key every
+    // 128th entry (or 2nd) would stand at every look.
+    std::vector<example> examples = {{"random", n, false, pattern},        {"ascending", 0, true, pattern},
+                                     {"ascending", 60032, true, pattern},  {"descending", 3072, true, pattern},
+                                     {"repeated", 90112, true, pattern},   {"zigzag", 40064, true, pattern},
+                                     {"spread ascending", n - 2000, false, 2000}};
+    for (int other : {2, 127, 128, 129, 256, 1000})
+        examples.push_back({"ascending", 50048, true, 3 * pattern, other});
+    for (const example &e : examples) {
+        SCOPED_TRACE(std::string(e.order) + " from " + std::to_string(e.from) + ", another key every " +
+                     std::to_string(e.other));
         std::mt19937 rng(7);
         std::vector<int> keys(n);
         for (int i = 0; i < n; i++) {
             int k = i - e.from; // place in the pattern
             std::string order = e.order;
-            keys[i] = i < e.from || k >= pattern      ? static_cast<int>(rng() % 1000000000)
+            bool other = i < e.from || k >= e.length || (e.other != 0 && k % e.other == e.other - 1);
+            keys[i] = other                           ? static_cast<int>(rng() % 1000000000)
                       : order == "ascending"          ? 1000000000 + k
                       : order == "descending"         ? -k
                       : order == "repeated"           ? 123
@@ -88,7 +99,7 @@ TEST(chain_watch, WarnsOnceOfKeysThatBuildAChainWhereverTheyStart)
         int entry = std::stoi(m[1]);
         EXPECT_GE(std::stoi(m[2]), depth);
         EXPECT_GT(entry, e.from + depth / 2);
-        EXPECT_LE(entry, e.from + pattern);
+        EXPECT_LE(entry, e.from + e.length);
     }
 }
 
@@ -102,8 +113,7 @@ TEST(load_progress, AfterASecondAtMostFourTimesASecond)
 {
     std::FILE *out = std::tmpfile();
     load_progress p;
-    load_progress_init(&p, out, "main_llist", "in.txt", 1000);
-    p.shown = true;
+    load_progress_init(&p, out, true, "main_llist", "in.txt", 1000);
     p.now = fake_clock;
     p.start = p.shown_at = fake_now = 100;
     fake_now = 100.9;

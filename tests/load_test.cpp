@@ -36,7 +36,7 @@ struct loaded {
     loaded(const std::string &text, int entries, int target, long fail_at = 0, bool from_then_on = false)
     {
         int fd = input_of(text);
-        load_setup setup{fd, entries, target, compare_ints, print_nothing, "main_llist", "in.txt", stderr};
+        load_setup setup{fd, entries, target, compare_ints, print_nothing, "main_llist", "in.txt", stderr, false};
         {
             malloc_failure failure(fail_at, from_then_on);
             outcome = load_and_search(&run, &setup);
