@@ -18,7 +18,9 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -44,6 +46,8 @@ struct limits {
     const char *path_env; // PATH for the tool, or null for the test's own
     rlim_t file = 0;      // RLIMIT_FSIZE in bytes, 0 for none
     rlim_t memory = 0;    // RLIMIT_AS in bytes, 0 for none
+    const char *tmpdir = nullptr;    // TMPDIR for the tool, or null for none
+    const char *stdout_to = nullptr; // the file stdout goes to, or null for the capture
 };
 
 // Runs args (the tool first) in folder work, without a shell; stdout and
@@ -53,7 +57,8 @@ ran run(const std::string &work, const std::string &capture, const std::vector<s
 {
     pid_t pid = fork();
     if (pid == 0) {
-        int out = open((capture + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::string out_path = l.stdout_to != nullptr ? l.stdout_to : capture + "/stdout";
+        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open((capture + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out < 0 || err < 0 || chdir(work.c_str()) != 0)
             _exit(126);
@@ -69,6 +74,10 @@ ran run(const std::string &work, const std::string &capture, const std::vector<s
         }
         if (l.path_env != nullptr)
             setenv("PATH", l.path_env, 1);
+        if (l.tmpdir != nullptr)
+            setenv("TMPDIR", l.tmpdir, 1);
+        else
+            unsetenv("TMPDIR");
         std::vector<char *> argv;
         for (const std::string &a : args)
             argv.push_back(const_cast<char *>(a.c_str()));
@@ -98,6 +107,7 @@ struct tool_case {
     std::set<std::string> left;     // the files the work folder holds afterwards
     limits l = {nullptr, 0, 0};
     const char *out = "";           // a regex for stdout
+    void (*then)(const std::string &work) = nullptr; // further checks on what the work folder holds
 };
 
 // Runs each case in a work folder that holds only what `before` puts there,
@@ -134,7 +144,34 @@ void run_cases(const scratch_dir &scratch, const std::vector<tool_case> &cases,
             EXPECT_EQ(slurp(work + "/" + name), bytes) << name << " changed";
         }
         EXPECT_EQ(files_in(work), want);
+        if (c.then != nullptr)
+            c.then(work);
     }
+}
+
+int lines_of(const std::string &path)
+{
+    std::string text = slurp(path);
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+mode_t mode_of(const std::string &path)
+{
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+
+// Runs a command through the shell, on paths the test made; its status.
+int shell(const std::string &command)
+{
+    return std::system(command.c_str());
+}
+
+// Whether an SVG the tool wrote is well-formed XML.
+void well_formed(const std::string &svg)
+{
+    EXPECT_EQ(shell("xmllint --noout '" + svg + "'"), 0) << svg;
 }
 
 const std::string usage_line = "usage: [a-z_]+ [^\n]*\n";
@@ -203,10 +240,88 @@ TEST(make_sample, HostileCases)
         {{tool, "--if-missing", "keep.txt", "10"}, 0, "", {}},
         {{tool, "--order=ascending", "huge.txt", "2000000000"}, 3,
          err + "huge.txt: out of memory for 2000000000 keys\n", {}, {nullptr, 0, memory_limit}},
+        {{tool, "--help=x"}, 2, err + "--help takes no value\n" + usage_line, {}},
+        {{tool, "--if-missing=yes", "x.txt"}, 2, err + "--if-missing takes no value\n" + usage_line, {}},
+        {{tool, "x.txt", "3", "1", "extra"}, 2, err + "too many operands: extra\n" + usage_line, {}},
+        {{tool, "x.txt", " 3"}, 2, err + "COUNT must be [^\n]*:  3\n" + usage_line, {}},
+        {{tool, "x.txt", "3", " -1"}, 2, err + "SEED must be [^\n]*:  -1\n" + usage_line, {}},
+        {{tool, "--help"}, 1, err + "cannot write the usage: No space left on device\n", {},
+         {nullptr, 0, 0, nullptr, "/dev/full"}},
+        // What replacing a file keeps: its mode, the link to it, the
+        // process's own stdout, a long name; as root (access(2) lets root
+        // write anything) the write-protected file is replaced, keeping 0444.
+        {{tool, "secret.txt", "3", "1"}, 0, "", {"secret.txt"}, {}, "",
+         [](const std::string &work) {
+             EXPECT_EQ(mode_of(work + "/secret.txt"), 0600u);
+             EXPECT_EQ(lines_of(work + "/secret.txt"), 3);
+         }},
+        {{tool, "locked.txt", "3", "1"}, geteuid() == 0 ? 0 : 1,
+         geteuid() == 0 ? "" : err + "locked.txt: cannot write: Permission denied\n",
+         geteuid() == 0 ? std::set<std::string>{"locked.txt"} : std::set<std::string>{}, {}, "",
+         [](const std::string &work) { EXPECT_EQ(mode_of(work + "/locked.txt"), 0444u); }},
+        {{tool, "link.txt", "3", "1"}, 0, "", {"link.txt", "target.txt"}, {}, "",
+         [](const std::string &work) {
+             EXPECT_TRUE(fs::is_symlink(work + "/link.txt"));
+             EXPECT_EQ(lines_of(work + "/target.txt"), 3);
+         }},
+        {{tool, "dangling.txt", "2", "1"}, 0, "", {"dangling.txt", "absent.txt"}, {}, "",
+         [](const std::string &work) { EXPECT_EQ(lines_of(work + "/absent.txt"), 2); }},
+        {{tool, "/dev/stdout", "3", "1"}, 0, "", {}, {}, "(-?[0-9]+\n){3}"},
+        {{tool, "-", "2", "1"}, 0, "", {}, {}, "(-?[0-9]+\n){2}"},
+        {{tool, std::string(250, 'n'), "3", "1"}, 0, "", {std::string(250, 'n')}},
     }, [](const std::string &work) {
         std::ofstream(work + "/keep.txt") << "1\n2\n";
         fs::create_directory(work + "/dir");
+        std::ofstream(work + "/secret.txt") << "private\n";
+        chmod((work + "/secret.txt").c_str(), 0600);
+        std::ofstream(work + "/locked.txt") << "kept\n";
+        chmod((work + "/locked.txt").c_str(), 0444);
+        std::ofstream(work + "/target.txt") << "target\n";
+        fs::create_symlink("target.txt", work + "/link.txt");
+        fs::create_symlink("absent.txt", work + "/dangling.txt");
     });
+}
+
+// A new file gets 0666 less the umask, not the temporary file's 0600.
+TEST(make_sample, NewFilesFollowTheUmask)
+{
+    scratch_dir scratch;
+    for (mode_t mask : {022, 077, 002}) {
+        mode_t old = umask(mask);
+        std::string path = scratch / ("new" + std::to_string(mask));
+        EXPECT_EQ(run(scratch.path, scratch.path, {MAKE_SAMPLE_PATH, path, "3", "1"}).status, 0);
+        umask(old);
+        EXPECT_EQ(mode_of(path), 0666u & ~mask) << mask;
+    }
+}
+
+// SIGINT, SIGTERM or SIGHUP in the middle of a write take the temporary
+// file with them, and end the tool by the same signal.
+TEST(make_sample, ASignalMidWriteLeavesNoFile)
+{
+    scratch_dir scratch;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            execl(MAKE_SAMPLE_PATH, MAKE_SAMPLE_PATH, (scratch / "big.txt").c_str(), "2000000000", "1",
+                  static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        // Until the temporary file has grown.
+        for (int i = 0; i < 2000; i++) {
+            bool growing = false;
+            for (const std::string &name : files_in(scratch.path))
+                growing = growing || fs::file_size(scratch / name) > 0;
+            if (growing)
+                break;
+            usleep(5000);
+        }
+        kill(pid, sig);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig;
+        EXPECT_EQ(files_in(scratch.path), std::set<std::string>{}) << sig;
+    }
 }
 
 // ---- tree_shape ----
@@ -256,13 +371,31 @@ TEST(tree_shape, HostileCases)
     // A name that would end a gnuplot command and start another.
     std::string odd = scratch / "in\nset output 'Y'\nx.txt";
     std::ofstream(odd) << "1 2 3\n";
+    // A name that XML can't hold as it is: control bytes, a byte that isn't
+    // UTF-8, a C1 control, "]]>" and XML's special characters.
+    std::string unholdable = scratch / "t\x01\xff\xc2\x9b]]><&\".txt";
+    std::ofstream(unholdable) << "1 2 3\n";
     const char *report = "nodes: 10\n[^]*";
     const std::string inject = "o.svg\nsystem \"touch X\" #";
     const std::string err = "tree_shape: ";
     run_cases(scratch, {
         {{tool, "--help"}, 0, "", {}, {}, "usage: tree_shape [^\n]*\n"},
         {{tool, small, "10", "--svg", inject}, 0, "", {inject}, {}, report},
-        {{tool, "--svg=title.svg", odd, "3"}, 0, "", {"title.svg"}, {}, "nodes: 3\n[^]*"},
+        {{tool, "--svg=title.svg", odd, "3"}, 0, "", {"title.svg"}, {}, "nodes: 3\n[^]*",
+         [](const std::string &work) { well_formed(work + "/title.svg"); }},
+        {{tool, "--svg=title.svg", unholdable, "3"}, 0, "", {"title.svg"}, {}, "nodes: 3\n[^]*",
+         [](const std::string &work) {
+             well_formed(work + "/title.svg");
+             EXPECT_TRUE(slurp(work + "/title.svg").find("t\\x01\\xff\\u009b]]\\x3e&lt;&amp;\"") !=
+                         std::string::npos);
+         }},
+        {{tool, small, "10", "--svg", "alias.svg"}, 2,
+         err + "alias.svg: is the same file as the input .*small.txt\n", {}},
+        {{tool, small, "10", "--svg", "o.svg"}, 1,
+         err + "cannot make a temporary file for gnuplot: No such file or directory\n", {},
+         {nullptr, 0, 0, "/nonexistent"}},
+        {{tool, small, "10", "extra"}, 2, err + "too many operands: extra\n" + usage_line, {}},
+        {{tool, small, "+3"}, 2, err + "COUNT must be [^\n]*: \\+3\n" + usage_line, {}},
         {{tool, small, "10", "--svg", "/dev/full"}, 1, err + "/dev/full: cannot write: No space left on device\n", {}},
         {{tool, small, "--svg", "/proc/x", "10"}, 1, err + "/proc/x: cannot write: [^\n]+\n", {}},
         {{tool, small, "10", "--svg", "keep.svg"}, 1, err + "gnuplot failed: killed by File size limit exceeded\n", {},
@@ -275,9 +408,13 @@ TEST(tree_shape, HostileCases)
          {}, {nullptr, 0, memory_limit}},
         {{tool, small, "0", "--svg", "o.svg"}, 2, err + "COUNT must be [^\n]*: 0\n" + usage_line, {}},
         {{tool, small, "--svg"}, 2, err + "option --svg needs a value\n" + usage_line, {}},
-    }, [](const std::string &work) { std::ofstream(work + "/keep.svg") << "<svg/>\n"; });
+    }, [](const std::string &work) {
+        std::ofstream(work + "/keep.svg") << "<svg/>\n";
+        fs::create_symlink("../small.txt", work + "/alias.svg");
+    });
     EXPECT_FALSE(fs::exists(scratch / "work/X"));
     EXPECT_FALSE(fs::exists(scratch / "work/Y"));
+    EXPECT_EQ(slurp(small), "5\n3\n8\n1\n4\n7\n9\n2\n6\n10\n");
 }
 
 // ---- gprof_dot ----
@@ -353,6 +490,38 @@ TEST(gprof_dot, HostileCases)
     std::string index = spoilt("index.txt", "fact [6]\n-----", "fact [4294967297]\n-----");
     std::string cut = scratch / "cut.txt";
     std::ofstream(cut) << text.substr(0, text.find("[6]     10.5"));
+    std::string untimed = spoilt("untimed.txt", "granularity: each sample hit covers 2 byte(s) for 3.99% of 0.25 seconds", "");
+    std::string over = spoilt("over.txt", "[6]     10.5    0.00    0.03", "[6]     10.5    0.00    9.03");
+    // A name with DOT's and XML's special characters, control bytes, a byte
+    // that isn't UTF-8, and 24,000 characters of templates.
+    std::string long_name;
+    for (int i = 0; i < 2000; i++)
+        long_name = "std::vector<" + long_name + "int>";
+    std::string names = spoilt("names.txt", "3000+33000   fact [6]",
+                               "3000+33000   fa\"ct\\ \xff\x01]]><&x " + long_name + " [6]");
+    // 80,000 functions, each called by main and by the one before it.
+    std::string big = scratch / "big.txt";
+    {
+        std::ofstream out(big);
+        const int n = 80000;
+        out << "granularity: each sample hit covers 2 byte(s) for 0.01% of 100.00 seconds\n\n"
+               "index % time    self  children    called     name\n"
+               "                                                 <spontaneous>\n"
+               "[1]    100.0    0.00  100.00                 main [1]\n";
+        for (int i = 2; i <= n; i++)
+            out << "                0.00    0.00       1/2           f" << i << " [" << i << "]\n";
+        out << "-----\n";
+        for (int i = 2; i <= n; i++) {
+            out << "                0.00    0.00       1/2           main [1]\n";
+            if (i > 2)
+                out << "                0.00    0.00       1/2           f" << i - 1 << " [" << i - 1 << "]\n";
+            out << "[" << i << "]      0.0    0.00    0.00       2         f" << i << " [" << i << "]\n";
+            if (i < n)
+                out << "                0.00    0.00       1/2           f" << i + 1 << " [" << i + 1 << "]\n";
+            out << "-----\n";
+        }
+        out << "\nIndex by function name\n";
+    }
     const std::string err = "gprof_dot: ";
     run_cases(scratch, {
         {{tool, "--help"}, 0, "", {}, {}, "usage: gprof_dot [^\n]*\n"},
@@ -368,7 +537,36 @@ TEST(gprof_dot, HostileCases)
         {{tool, good, "keep.dot"}, 1, err + "keep.dot: cannot write: File too large\n", {}, {nullptr, 1024, 0}},
         {{tool, "--node-threshold=nan", good, "keep.dot"}, 2,
          err + "--node-threshold takes a percentage: nan\n" + usage_line, {}},
-    }, [](const std::string &work) { std::ofstream(work + "/keep.dot") << "digraph {}\n"; });
+        {{tool, untimed, "keep.dot"}, 2,
+         err + ".*untimed.txt: line [0-9]+: no \"granularity:\" line before the call graph[^\n]*\n", {}},
+        {{tool, over, "keep.dot"}, 2, err + ".*over.txt: line [0-9]+: more than the run's total time of \\[6\\]\n", {}},
+        {{tool, cut, "alias.dot"}, 2, err + "alias.dot: is the same file as the input .*cut.txt\n", {}},
+        {{tool, good, "a.dot", "extra"}, 2, err + "too many operands: extra\n" + usage_line, {}},
+        {{tool, std::string(FIXTURES) + "/gprof_no_time.txt", "out.dot"}, 0, "", {"out.dot"}, {}, "",
+         [](const std::string &work) {
+             std::string dot = slurp(work + "/out.dot");
+             EXPECT_TRUE(has(dot, "no time propagated"));
+             EXPECT_TRUE(has(dot, "f2 -> f1 [label=\"0.0 %\\n10×\""));
+         }},
+        {{tool, "--node-threshold=0", names, "names.dot"}, 0, "", {"names.dot"}, {}, "",
+         [](const std::string &work) {
+             std::string dot = slurp(work + "/names.dot");
+             EXPECT_TRUE(has(dot, "fa\\\"ct\\\\ \\\\xff\\\\x01]]><&x std::vector<"));
+             EXPECT_TRUE(has(dot, "\u2026\\n10.5 %"));
+             EXPECT_LT(dot.size(), 10000u);
+             // dot takes it without a word, and draws well-formed XML.
+             EXPECT_EQ(shell("cd '" + work + "' && dot -Tsvg names.dot -o names.svg 2> dot.err && "
+                             "test ! -s dot.err && rm dot.err"), 0);
+             well_formed(work + "/names.svg");
+         }},
+        {{tool, "--node-threshold=0", "--edge-threshold=0", big, "big.dot"}, 0, "", {"big.dot"}, {}, "",
+         [](const std::string &work) { EXPECT_TRUE(has(slurp(work + "/big.dot"), "f79999 -> f80000 ")); }},
+        {{tool, "--node-threshold=0", "--edge-threshold=0", big, "keep.dot"}, 3, err + ".*big.txt: out of memory\n",
+         {}, {nullptr, 0, rlim_t{64} << 20}},
+    }, [](const std::string &work) {
+        std::ofstream(work + "/keep.dot") << "digraph {}\n";
+        fs::create_symlink("../cut.txt", work + "/alias.dot");
+    });
 }
 
 // ---- bench_plot ----
@@ -395,6 +593,22 @@ TEST(bench_plot, HostileCases)
     std::string negative = file("negative.json", row("\"real_time\":-2,\"time_unit\":\"ms\""));
     std::string nan = file("nan.json", row("\"real_time\":NaN,\"time_unit\":\"ms\""));
     std::string none = file("none.json", "{\"benchmarks\":[]}");
+    std::string huge = file("huge.json", row("\"real_time\":1e305,\"time_unit\":\"s\""));
+    std::string tiny = file("tiny.json", row("\"real_time\":5e-324,\"time_unit\":\"ns\""));
+    std::string wide = file("wide.json", "{\"benchmarks\":[{\"name\":\"BM_BST_insert/99999999999999999999\","
+                                         "\"real_time\":2,\"time_unit\":\"ms\"}]}");
+    std::string typed = file("typed.json", row("\"real_time\":2,\"time_unit\":\"ms\",\"error_occurred\":\"yes\""));
+    std::string others = file("others.json", "{\"benchmarks\":[{\"name\":\"BM_other/1000\","
+                                             "\"real_time\":2,\"time_unit\":\"ms\"}]}");
+    // A million rows, which as a tree of JSON would take some 400 MB.
+    std::string many = scratch / "many.json";
+    {
+        std::ofstream out(many);
+        out << "{\"benchmarks\":[";
+        for (int i = 0; i < 1000000; i++)
+            out << "{\"name\":\"BM_BST_insert/1000\",\"real_time\":" << i + 1 << ",\"time_unit\":\"ns\"},";
+        out << "{\"name\":\"BM_fscanf/1000\",\"real_time\":1,\"time_unit\":\"ns\"}]}";
+    }
     const std::string err = "bench_plot: ";
     const std::string svg = "o.svg\nset output 'Y'";
     run_cases(scratch, {
@@ -417,7 +631,22 @@ TEST(bench_plot, HostileCases)
         {{tool, compact, "keep.svg"}, 1, err + "gnuplot is not installed \\(apt-get install gnuplot-nox\\)\n", {},
          {"/nonexistent", 0, 0}},
         {{tool, "a.json"}, 2, err + "RESULTS.json and OUT.svg are needed\n" + usage_line, {}},
-    }, [](const std::string &work) { std::ofstream(work + "/keep.svg") << "<svg/>\n"; });
+        {{tool, "a.json", "b.svg", "extra"}, 2, err + "too many operands: extra\n" + usage_line, {}},
+        {{tool, huge, "keep.svg"}, 2,
+         err + ".*: /benchmarks/0/real_time: out of range once taken per operation: 1e\\+305 s for n = 1000\n", {}},
+        {{tool, tiny, "keep.svg"}, 2,
+         err + ".*: /benchmarks/0/real_time: out of range once taken per operation: 4.94066e-324 ns for n = 1000\n", {}},
+        {{tool, wide, "keep.svg"}, 2,
+         err + ".*: /benchmarks/0/name: the size n is out of range \\(1 to 10\\^15\\): 99999999999999999999\n", {}},
+        {{tool, typed, "keep.svg"}, 2, err + ".*: /benchmarks/0/error_occurred: not a boolean\n", {}},
+        {{tool, others, "keep.svg"}, 2,
+         err + ".*others.json: holds none of the benchmarks this chart draws \\(BM_BST_insert, [^\n]*BM_fscanf\\)\n", {}},
+        {{tool, compact, "alias.svg"}, 2, err + "alias.svg: is the same file as the input .*compact.json\n", {}},
+        {{tool, many, "many.svg"}, 0, "", {"many.svg"}, {nullptr, 0, rlim_t{192} << 20}},
+    }, [](const std::string &work) {
+        std::ofstream(work + "/keep.svg") << "<svg/>\n";
+        fs::create_symlink("../compact.json", work + "/alias.svg");
+    });
     EXPECT_FALSE(fs::exists(scratch / "work/Y"));
 }
 

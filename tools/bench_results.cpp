@@ -79,14 +79,102 @@ void check_depth(const std::string &text)
     }
 }
 
+// Adds what one row of the results holds to *out.
+void take_row(const json &row, const std::string &pointer, bench_points *out)
+{
+    if (row.contains("error_occurred")) {
+        const json &error = row["error_occurred"];
+        if (!error.is_boolean())
+            throw bad_results{pointer + "/error_occurred: not a boolean"};
+        if (error.get<bool>())
+            return;
+    }
+    std::string name = field(row, pointer, "name").get<std::string>();
+    if (row.contains("run_name"))
+        name = field(row, pointer, "run_name").get<std::string>();
+    if (row.contains("aggregate_name") && field(row, pointer, "aggregate_name").get<std::string>() != "median")
+        return;
+    double time = field(row, pointer, "real_time", true).get<double>();
+    std::string unit = field(row, pointer, "time_unit").get<std::string>();
+    double scale = nanoseconds_per(unit, pointer);
+    if (!std::isfinite(time) || time <= 0)
+        throw bad_results{pointer + "/real_time: not a positive time"};
+    std::size_t slash = name.find('/');
+    if (slash == std::string::npos)
+        return;
+    const char *size = name.c_str() + slash + 1;
+    if (*size < '0' || *size > '9')
+        return; // not NAME/n
+    char *end = nullptr;
+    errno = 0;
+    long n = std::strtol(size, &end, 10);
+    if (*end != '\0')
+        return;
+    if (errno != 0 || n <= 0 || n > largest_n)
+        throw bad_results{pointer + "/name: the size n is out of range (1 to 10^15): " + size};
+    // What gnuplot draws must be a plain positive number, neither
+    // overflowed nor so small that it underflows to nothing.
+    double per = time * scale / static_cast<double>(n);
+    if (!std::isnormal(per)) {
+        char given[64];
+        std::snprintf(given, sizeof given, "%g %s for n = %ld", time, unit.c_str(), n);
+        throw bad_results{pointer + "/real_time: out of range once taken per operation: " + given};
+    }
+    (*out)[name.substr(0, slash)][n] = per;
+}
+
+// The fields of a row that take_row reads; the parse keeps no other.
+bool is_read(const std::string &key)
+{
+    for (const char *name : {"name", "run_name", "aggregate_name", "real_time", "time_unit", "error_occurred"})
+        if (key == name)
+            return true;
+    return false;
+}
+
 } // namespace
 
 bench_points read_bench_results(const std::string &text)
 {
     check_depth(text);
+    // Each row is taken as soon as it is parsed and then dropped, and nothing
+    // is kept that no row's reading needs: the parse holds one row at a time,
+    // whatever the size of the file (a whole tree of JSON takes some 30
+    // times the text, and a failed allocation while the library frees a
+    // tree ends the process).
+    bench_points out;
+    bool in_rows = false;  // within the "benchmarks" array
+    std::size_t rows = 0;  // rows begun
+    auto keep = [&](int depth, json::parse_event_t event, json &parsed) {
+        using event_t = json::parse_event_t;
+        if (depth == 0)
+            return true;
+        if (depth == 1) {
+            if (event == event_t::key)
+                in_rows = parsed == "benchmarks";
+            else if (event == event_t::object_start)
+                in_rows = false; // "benchmarks" is then no array, which is said below
+            return in_rows;
+        }
+        if (!in_rows)
+            return false;
+        if (depth == 2) {
+            std::string pointer = "/benchmarks/" + std::to_string(event == event_t::object_end ? rows - 1 : rows);
+            if (event == event_t::object_start)
+                rows++;
+            else if (event == event_t::object_end)
+                take_row(parsed, pointer, &out);
+            else
+                throw bad_results{pointer + ": not an object"};
+            return event == event_t::object_start;
+        }
+        if (depth == 3)
+            return event != event_t::key || is_read(parsed.get<std::string>());
+        return false; // inside a field: a field of the wrong type stays one, though empty
+    };
     json doc;
     try {
-        doc = json::parse(text);
+        doc = json::parse(text, keep);
     } catch (const json::parse_error &e) {
         std::string what = e.what();
         std::size_t at = what.find("parse error");
@@ -94,54 +182,6 @@ bench_points read_bench_results(const std::string &text)
     }
     if (!doc.is_object() || !doc.contains("benchmarks") || !doc["benchmarks"].is_array())
         throw bad_results{"/benchmarks: missing, or not an array"};
-    bench_points out;
-    const json &rows = doc["benchmarks"];
-    for (std::size_t i = 0; i < rows.size(); i++) {
-        const json &row = rows[i];
-        std::string pointer = "/benchmarks/" + std::to_string(i);
-        if (!row.is_object())
-            throw bad_results{pointer + ": not an object"};
-        if (row.contains("error_occurred")) {
-            const json &error = row["error_occurred"];
-            if (!error.is_boolean())
-                throw bad_results{pointer + "/error_occurred: not a boolean"};
-            if (error.get<bool>())
-                continue;
-        }
-        std::string name = field(row, pointer, "name").get<std::string>();
-        if (row.contains("run_name"))
-            name = field(row, pointer, "run_name").get<std::string>();
-        if (row.contains("aggregate_name") &&
-            field(row, pointer, "aggregate_name").get<std::string>() != "median")
-            continue;
-        double time = field(row, pointer, "real_time", true).get<double>();
-        std::string unit = field(row, pointer, "time_unit").get<std::string>();
-        double scale = nanoseconds_per(unit, pointer);
-        if (!std::isfinite(time) || time <= 0)
-            throw bad_results{pointer + "/real_time: not a positive time"};
-        std::size_t slash = name.find('/');
-        if (slash == std::string::npos)
-            continue;
-        const char *size = name.c_str() + slash + 1;
-        if (*size < '0' || *size > '9')
-            continue; // not NAME/n
-        char *end = nullptr;
-        errno = 0;
-        long n = std::strtol(size, &end, 10);
-        if (*end != '\0')
-            continue;
-        if (errno != 0 || n <= 0 || n > largest_n)
-            throw bad_results{pointer + "/name: the size n is out of range (1 to 10^15): " + size};
-        // What gnuplot draws must be a plain positive number, neither
-        // overflowed nor so small that it underflows to nothing.
-        double per = time * scale / static_cast<double>(n);
-        if (!std::isnormal(per)) {
-            char given[64];
-            std::snprintf(given, sizeof given, "%g %s for n = %ld", time, unit.c_str(), n);
-            throw bad_results{pointer + "/real_time: out of range once taken per operation: " + given};
-        }
-        out[name.substr(0, slash)][n] = per;
-    }
     if (out.empty())
         throw bad_results{"holds no Google Benchmark results with a size n (NAME/n)"};
     std::string drawn;
