@@ -256,9 +256,24 @@ std::string quoted(const std::string &s)
 // thousands of characters, more than Graphviz takes in one label).
 std::string shown_name(const std::string &name)
 {
-    if (name.size() <= longest_label_name)
-        return printable(name);
-    return printable(name.substr(0, longest_label_name)) + "\u2026";
+    std::string shown = name.size() <= longest_label_name
+                            ? printable(name)
+                            : printable(name.substr(0, longest_label_name)) + "\u2026";
+    // Long names wrap, so that a box stays as wide as a line of text: a
+    // break after a comma or a blank, else anywhere but inside a character.
+    std::string wrapped;
+    std::size_t line = 0;
+    for (std::size_t i = 0; i < shown.size(); i++) {
+        wrapped += shown[i];
+        line++;
+        bool next_starts = i + 1 == shown.size() || (static_cast<unsigned char>(shown[i + 1]) & 0xc0) != 0x80;
+        bool soft = shown[i] == ',' || shown[i] == ' ';
+        if (i + 1 < shown.size() && next_starts && (line >= label_width || (soft && line >= label_width * 3 / 4))) {
+            wrapped += '\n';
+            line = 0;
+        }
+    }
+    return wrapped;
 }
 
 // Blue for no share, through green and yellow, to red for all of it; the

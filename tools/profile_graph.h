@@ -65,8 +65,10 @@ struct drawn {
 };
 drawn choose_drawn(const profile_graph &g, double node_threshold, double edge_threshold);
 
-// Names longer than this are cut, with an ellipsis, in the labels.
+// Names longer than this are cut, with an ellipsis, in the labels, and
+// wrap at about label_width bytes a line.
 constexpr std::size_t longest_label_name = 2000;
+constexpr std::size_t label_width = 80;
 
 // The Graphviz DOT of what d draws of g; every name is shown as valid
 // UTF-8 with its control characters escaped, and the DOT parses whatever
