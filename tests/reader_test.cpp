@@ -10,6 +10,35 @@
 #include <unistd.h>
 #include <vector>
 
+// read, as the reader calls it, through -Wl,--wrap=read: for the descriptor
+// scripted_fd, each call takes the next step of the script first (a cap on
+// the bytes returned, or a failure with an errno), then reads as read does.
+extern "C" ssize_t __real_read(int fd, void *buf, std::size_t count); // NOLINT(bugprone-reserved-identifier)
+
+namespace {
+
+struct read_step {
+    std::size_t cap; // bytes at most, for a step that reads
+    int error;       // errno of a failed call, or 0 for one that reads
+};
+int scripted_fd = -1;
+std::vector<read_step> script;
+
+} // namespace
+
+extern "C" ssize_t __wrap_read(int fd, void *buf, std::size_t count) // NOLINT(bugprone-reserved-identifier)
+{
+    if (fd != scripted_fd || script.empty())
+        return __real_read(fd, buf, count);
+    read_step step = script.front();
+    script.erase(script.begin());
+    if (step.error != 0) {
+        errno = step.error;
+        return -1;
+    }
+    return __real_read(fd, buf, count < step.cap ? count : step.cap);
+}
+
 namespace {
 
 struct reading {
@@ -32,10 +61,13 @@ int file_holding(const std::string &bytes)
     return fd;
 }
 
-// Reads the entries of the bytes given up to the first that isn't READ_INT.
-reading read_all(const std::string &bytes)
+// Reads the entries of the bytes given up to the first that isn't READ_INT,
+// the read calls following steps.
+reading read_all(const std::string &bytes, const std::vector<read_step> &steps = {})
 {
     int fd = file_holding(bytes);
+    scripted_fd = fd;
+    script = steps;
 
     static int_reader r;
     int_reader_init(&r, fd);
@@ -46,6 +78,7 @@ reading read_all(const std::string &bytes)
     out.line = r.line;
     out.text.assign(r.text, r.text_len);
     out.error = r.error;
+    scripted_fd = -1;
     close(fd);
     return out;
 }
@@ -85,6 +118,60 @@ TEST(reader, RejectsIntegersOutsideTheRangeWithoutWrapping)
     }
     reading r = read_all("1 " + std::string(40, '9'));
     EXPECT_EQ(r.text, std::string(INT_READER_TEXT, '9'));
+}
+
+// The eight-digits-at-a-time path and the byte-at-a-time one must agree at
+// their edges: the bytes either side of the digits ('/' and ':') at every
+// place of an entry, and the limits of int. Each entry stands where the
+// fast path reads it (whole within a block) and where it falls across the
+// boundary of two blocks, which the slow path reads.
+TEST(reader, EdgesOfBothPaths)
+{
+    struct edge {
+        std::string entry;
+        read_result result;
+        int value;
+    };
+    std::vector<edge> edges = {{"2147483647", READ_INT, 2147483647},    {"2147483648", READ_RANGE, 0},
+                               {"-2147483648", READ_INT, -2147483647 - 1}, {"-2147483649", READ_RANGE, 0},
+                               {"21474836470", READ_RANGE, 0},          {"+0002147483647", READ_INT, 2147483647},
+                               {"12345678", READ_INT, 12345678},       {"999999999", READ_INT, 999999999}};
+    for (char odd : {'/', ':'})
+        for (std::size_t at = 0; at < 10; at++) {
+            std::string entry = "1234567890";
+            entry[at] = odd;
+            edges.push_back({entry, READ_NOT_INT, 0});
+        }
+    for (const edge &e : edges)
+        for (std::size_t split : {std::size_t{0}, std::size_t{1}, e.entry.size() / 2, e.entry.size() - 1}) {
+            // split bytes of the entry in the first block, the rest in the
+            // second; 0 for an entry whole in the first.
+            SCOPED_TRACE(e.entry + " split after " + std::to_string(split));
+            std::string pad(split == 0 ? 0 : INT_READER_BLOCK - 2 - split, ' ');
+            reading r = read_all("7\n" + pad + e.entry + " 9");
+            std::vector<int> want = {7};
+            if (e.result == READ_INT)
+                want.insert(want.end(), {e.value, 9});
+            EXPECT_EQ(r.values, want);
+            EXPECT_EQ(r.last, e.result == READ_INT ? READ_END : e.result);
+        }
+    // An entry that ends where the block ends, and one that ends the file.
+    reading r = read_all(std::string(INT_READER_BLOCK - 8, ' ') + "12345678" + "\n5");
+    EXPECT_EQ(r.values, (std::vector<int>{12345678, 5}));
+    EXPECT_EQ(read_all("5 12345678").values, (std::vector<int>{5, 12345678}));
+}
+
+// A read that fails part-way through an entry's digits is a failed read,
+// not a shorter entry; one that a signal interrupts is tried again.
+TEST(reader, ReadsThatFailOrAreInterrupted)
+{
+    reading r = read_all("1 2 345678 9", {{7, 0}, {0, EIO}});
+    EXPECT_EQ(r.values, (std::vector<int>{1, 2}));
+    EXPECT_EQ(r.last, READ_IO_ERROR);
+    EXPECT_EQ(r.error, EIO);
+    r = read_all("1 2 345678 9", {{0, EINTR}, {5, 0}, {0, EINTR}, {0, EINTR}});
+    EXPECT_EQ(r.values, (std::vector<int>{1, 2, 345678, 9}));
+    EXPECT_EQ(r.last, READ_END);
 }
 
 TEST(reader, SkipsAByteOrderMarkAtTheStartOnly)

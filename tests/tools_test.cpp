@@ -613,7 +613,8 @@ TEST(bench_plot, HostileCases)
     const std::string svg = "o.svg\nset output 'Y'";
     run_cases(scratch, {
         {{tool, "--help"}, 0, "", {}, {}, "usage: bench_plot [^\n]*\n"},
-        {{tool, compact, "keep.svg"}, 0, "", {"keep.svg"}},
+        {{tool, compact, "keep.svg"}, 0, "", {"keep.svg"}, {}, "",
+         [](const std::string &work) { well_formed(work + "/keep.svg"); }},
         {{tool, spaced, svg}, 0, "", {svg}},
         {{tool, nested, "keep.svg"}, 2, err + ".*nested.json: nested deeper than 64 levels\n", {}},
         {{tool, braces, "keep.svg"}, 2, err + ".*braces.json: nested deeper than 64 levels\n", {}},
