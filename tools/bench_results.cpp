@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 namespace {
 
@@ -79,8 +80,10 @@ void check_depth(const std::string &text)
     }
 }
 
-// Adds what one row of the results holds to *out.
-void take_row(const json &row, const std::string &pointer, bench_points *out)
+// Adds what one row of the results holds to *out; a median, once there,
+// stays (medians holds the NAME/n it was taken for), whatever single runs
+// come after it.
+void take_row(const json &row, const std::string &pointer, bench_points *out, std::set<std::string> *medians)
 {
     if (row.contains("error_occurred")) {
         const json &error = row["error_occurred"];
@@ -92,7 +95,8 @@ void take_row(const json &row, const std::string &pointer, bench_points *out)
     std::string name = field(row, pointer, "name").get<std::string>();
     if (row.contains("run_name"))
         name = field(row, pointer, "run_name").get<std::string>();
-    if (row.contains("aggregate_name") && field(row, pointer, "aggregate_name").get<std::string>() != "median")
+    bool median = row.contains("aggregate_name");
+    if (median && field(row, pointer, "aggregate_name").get<std::string>() != "median")
         return;
     double time = field(row, pointer, "real_time", true).get<double>();
     std::string unit = field(row, pointer, "time_unit").get<std::string>();
@@ -120,6 +124,10 @@ void take_row(const json &row, const std::string &pointer, bench_points *out)
         std::snprintf(given, sizeof given, "%g %s for n = %ld", time, unit.c_str(), n);
         throw bad_results{pointer + "/real_time: out of range once taken per operation: " + given};
     }
+    if (median)
+        medians->insert(name);
+    else if (medians->count(name) != 0)
+        return;
     (*out)[name.substr(0, slash)][n] = per;
 }
 
@@ -143,6 +151,7 @@ bench_points read_bench_results(const std::string &text)
     // times the text, and a failed allocation while the library frees a
     // tree ends the process).
     bench_points out;
+    std::set<std::string> medians;
     bool in_rows = false;  // within the "benchmarks" array
     std::size_t rows = 0;  // rows begun
     auto keep = [&](int depth, json::parse_event_t event, json &parsed) {
@@ -163,7 +172,7 @@ bench_points read_bench_results(const std::string &text)
             if (event == event_t::object_start)
                 rows++;
             else if (event == event_t::object_end)
-                take_row(parsed, pointer, &out);
+                take_row(parsed, pointer, &out, &medians);
             else
                 throw bad_results{pointer + ": not an object"};
             return event == event_t::object_start;
