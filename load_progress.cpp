@@ -29,7 +29,7 @@ void show(load_progress *p, int loaded, double now)
 
 } // namespace
 
-void load_progress_init(load_progress *p, std::FILE *out, bool shown, const char *program,
+void load_progress_init(load_progress *p, std::FILE *out, bool shown, double (*clock)(), const char *program,
                         const char *file, int total)
 {
     p->out = out;
@@ -37,7 +37,7 @@ void load_progress_init(load_progress *p, std::FILE *out, bool shown, const char
     p->file = file;
     p->total = total;
     p->shown = shown;
-    p->now = monotonic_seconds;
+    p->now = clock != nullptr ? clock : monotonic_seconds;
     p->start = p->shown ? p->now() : 0;
     p->shown_at = p->start;
     p->shown_count = 0;

@@ -21,8 +21,9 @@ struct load_progress {
 };
 
 // Starts the progress of a load of total entries from file; shown tells
-// whether out is a terminal, where the line is shown.
-void load_progress_init(load_progress *p, std::FILE *out, bool shown, const char *program,
+// whether out is a terminal, where the line is shown, and clock is a
+// monotonic clock in seconds (null for the system's).
+void load_progress_init(load_progress *p, std::FILE *out, bool shown, double (*clock)(), const char *program,
                         const char *file, int total);
 
 // Rewrites the line when it is due; called every so many entries.

@@ -22,7 +22,8 @@ load_outcome load_and_search(load_run *run, const load_setup *setup)
 
     int_reader_init(reader, setup->fd);
     load_progress progress;
-    load_progress_init(&progress, setup->messages, setup->terminal, setup->program, setup->file, entries);
+    load_progress_init(&progress, setup->messages, setup->terminal, setup->clock, setup->program, setup->file,
+                       entries);
     chain_watch watch;
     chain_watch_init(&watch, setup->messages, setup->program, setup->file);
     for (int i = 0; i < entries; i++) {

@@ -35,6 +35,7 @@ struct load_setup {
     const char *file;
     std::FILE *messages;             // where they go
     bool terminal;                   // messages is a terminal: show the progress line
+    double (*clock)();               // the progress line's clock, in seconds; null for the system's
 };
 
 enum load_status {

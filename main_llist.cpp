@@ -79,7 +79,7 @@ int main()
         return EXIT_READ_FAILED;
     }
     load_setup setup{fd,      entries,    search_target, compare1, print1,
-                     program, input_name, stderr,        isatty(STDERR_FILENO) != 0};
+                     program, input_name, stderr,        isatty(STDERR_FILENO) != 0, nullptr};
     load_outcome outcome = load_and_search(&run, &setup);
     close(fd);
     if (outcome.status != LOAD_DONE)

@@ -113,8 +113,7 @@ TEST(load_progress, AfterASecondAtMostFourTimesASecond)
 {
     std::FILE *out = std::tmpfile();
     load_progress p;
-    load_progress_init(&p, out, true, "main_llist", "in.txt", 1000);
-    p.now = fake_clock;
+    load_progress_init(&p, out, true, fake_clock, "main_llist", "in.txt", 1000);
     p.start = p.shown_at = fake_now = 100;
     fake_now = 100.9;
     load_progress_update(&p, 128);

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "chain_watch.h"
+
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <sys/mman.h>
@@ -33,10 +37,12 @@ struct loaded {
     load_run run{};
     load_outcome outcome{};
 
-    loaded(const std::string &text, int entries, int target, long fail_at = 0, bool from_then_on = false)
+    loaded(const std::string &text, int entries, int target, long fail_at = 0, bool from_then_on = false,
+           std::FILE *messages = stderr, double (*clock)() = nullptr)
     {
         int fd = input_of(text);
-        load_setup setup{fd, entries, target, compare_ints, print_nothing, "main_llist", "in.txt", stderr, false};
+        load_setup setup{fd,           entries,  target,   compare_ints,     print_nothing,
+                         "main_llist", "in.txt", messages, clock != nullptr, clock};
         {
             malloc_failure failure(fail_at, from_then_on);
             outcome = load_and_search(&run, &setup);
@@ -51,6 +57,59 @@ struct loaded {
         std::free(run.values);
     }
 };
+
+// On a clock that moves a quarter second a look.
+double fake_now = 0;
+double quarter_seconds()
+{
+    return fake_now += 0.25;
+}
+
+std::string written(std::FILE *out)
+{
+    std::fflush(out);
+    std::rewind(out);
+    std::string s;
+    for (int c; (c = std::fgetc(out)) != EOF;)
+        s += static_cast<char>(c);
+    return s;
+}
+
+// On a terminal the progress line is rewritten in place; the chain warning
+// ends it first and stands on a line of its own, and the progress goes on
+// on the next. The warning's figure for random keys is 2 ln n for the n
+// keys in the tree then.
+TEST(load_run, TheChainWarningOnATerminal)
+{
+    std::string text;
+    for (int i = 0; i < 1000; i++)
+        text += std::to_string((i * 7919) % 1000) + " ";
+    for (int i = 0; i < 24000; i++)
+        text += std::to_string(1000 + i) + " ";
+    std::FILE *messages = std::tmpfile();
+    {
+        loaded chain(text, 25000, 1, 0, false, messages, quarter_seconds);
+        EXPECT_EQ(chain.outcome.status, LOAD_DONE);
+    }
+    std::string said = written(messages);
+    std::fclose(messages);
+    std::size_t warning = said.find("main_llist: in.txt: warning: entry ");
+    ASSERT_NE(warning, std::string::npos) << said.substr(0, 300);
+    EXPECT_EQ(said.substr(0, 21), "\rmain_llist: in.txt: ") << said.substr(0, 100);
+    EXPECT_EQ(said.substr(warning - 4, 4), "\033[K\n");
+    std::size_t end = said.find('\n', warning);
+    EXPECT_EQ(said.substr(end, 2), "\n\r");
+    EXPECT_EQ(said.back(), '\n');
+    int entry = 0, depth = 0, random_depth = 0;
+    ASSERT_EQ(std::sscanf(said.c_str() + warning,
+                          "main_llist: in.txt: warning: entry %d went %d levels deep into the unbalanced tree "
+                          "(random keys: about %d)",
+                          &entry, &depth, &random_depth),
+              3);
+    EXPECT_GE(depth, chain_watch_depth);
+    EXPECT_LE(entry, 1000 + 20000);
+    EXPECT_EQ(random_depth, std::lround(2 * std::log(entry)));
+}
 
 TEST(load_run, FillsBothContainersThenSearches)
 {
