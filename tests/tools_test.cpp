@@ -5,13 +5,16 @@
 // no partial file, no temporary file, nothing a path made gnuplot run.
 #include "bench_results.h"
 #include "profile_graph.h"
+#include "sample_keys.h"
 #include "scratch_dir.h"
+#include "shape_report.h"
 
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -185,18 +188,16 @@ const rlim_t memory_limit = rlim_t{1536} << 20;
 
 TEST(make_sample, WritesEachOrder)
 {
-    scratch_dir scratch;
     const int n = 3000;
     std::map<std::string, std::vector<long long>> keys;
-    for (const char *order : {"random", "ascending", "descending", "repeated", "nearly-sorted"}) {
-        std::string path = scratch / order;
-        ASSERT_EQ(run(scratch.path, scratch.path, {MAKE_SAMPLE_PATH, path, "--order=" + std::string(order),
-                                                   std::to_string(n), "5"})
-                      .status,
-                  0);
-        std::ifstream in(path);
-        for (long long v; in >> v;)
+    for (const char *order : sample_orders) {
+        std::FILE *out = std::tmpfile();
+        std::mt19937_64 rng(5);
+        write_sample_keys(out, order, n, rng);
+        std::rewind(out);
+        for (long long v; std::fscanf(out, "%lld", &v) == 1;)
             keys[order].push_back(v);
+        std::fclose(out);
         ASSERT_EQ(keys[order].size(), static_cast<std::size_t>(n));
         for (long long k : keys[order])
             ASSERT_TRUE(k >= -2147483648LL && k <= 2147483647LL) << k;
@@ -330,40 +331,49 @@ TEST(make_sample, ASignalMidWriteLeavesNoFile)
 
 // ---- tree_shape ----
 
+// The report of a tree's shape, worked out from keys in a given order.
+std::string report_of(const std::vector<int> &keys)
+{
+    tree_figures f = insertion_shape(keys);
+    return shape_report(f, depth_bands(f));
+}
+
 TEST(tree_shape, ReportsChainsAndRandomTrees)
 {
-    scratch_dir scratch;
-    std::string chain = scratch / "chain.txt";
-    {
-        std::ofstream out(chain);
-        for (int i = 1; i <= 1000000; i++)
-            out << i << "\n";
-    }
-    ran r = run(scratch.path, scratch.path, {TREE_SHAPE_PATH, chain});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("nodes: 1000000\nheight: 1000000 (", 0), 0u) << r.out;
-    EXPECT_NE(r.out.find("\naverage depth: 500000.50 ("), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\ndescent steps: 499999500000 ("), std::string::npos) << r.out;
+    EXPECT_EQ(report_of({5, 3, 8, 1, 4, 7, 9, 2, 6, 10}),
+              "nodes: 10\n"
+              "height: 4 (random order: about 6)\n"
+              "average depth: 2.90 (random order: 3.44)\n"
+              "descent steps: 19 (random order: about 24)\n"
+              "depth histogram:\n"
+              "                1:        1 ############\n"
+              "                2:        2 #########################\n"
+              "                3:        4 ##################################################\n"
+              "                4:        3 #####################################\n");
 
-    // A random tree of a million keys is about 1.39 log2 n deep on average
-    // (25.79, give or take 0.7) and some 50 high.
-    std::string random = scratch / "random.txt";
-    ASSERT_EQ(run(scratch.path, scratch.path, {MAKE_SAMPLE_PATH, random, "1000000", "9"}).status, 0);
-    r = run(scratch.path, scratch.path, {TREE_SHAPE_PATH, random});
-    EXPECT_EQ(r.status, 0);
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(r.out, m,
-                                  std::regex("^nodes: 1000000\nheight: ([0-9]+) .*\naverage depth: ([0-9.]+) ")))
-        << r.out;
-    EXPECT_GE(std::stoll(m[1]), 40);
-    EXPECT_LE(std::stoll(m[1]), 65);
-    EXPECT_NEAR(std::stod(m[2]), 25.79, 2.5);
+    std::vector<int> chain(1000000);
+    for (int i = 0; i < 1000000; i++)
+        chain[static_cast<std::size_t>(i)] = i + 1;
+    std::string r = report_of(chain);
+    EXPECT_EQ(r.rfind("nodes: 1000000\nheight: 1000000 (", 0), 0u) << r;
+    EXPECT_NE(r.find("\naverage depth: 500000.50 ("), std::string::npos) << r;
+    EXPECT_NE(r.find("\ndescent steps: 499999500000 ("), std::string::npos) << r;
+    // 40 bands of 25,000 levels, a node at each level.
+    EXPECT_NE(r.find(" 1-25000:    25000 " + std::string(50, '#') + "\n"), std::string::npos) << r;
+    EXPECT_NE(r.find(" 975001-1000000:    25000 "), std::string::npos) << r;
 
-    r = run(scratch.path, scratch.path, {TREE_SHAPE_PATH, chain, "1000001"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "tree_shape: " + chain +
-                         ": entry 1000001 (line 1000001): missing: the file ends after 1000000 "
-                         "integers, 1000001 are needed\n");
+    // A random tree of a million keys (make_sample's, seed 9) is about
+    // 2 ln n - 2.8 deep on average (25.79, give or take 0.7) and some 50
+    // high.
+    std::mt19937_64 rng(9);
+    std::uniform_int_distribution<int> any_int(INT_MIN, INT_MAX);
+    std::vector<int> random(1000000);
+    for (int &k : random)
+        k = any_int(rng);
+    tree_figures f = insertion_shape(random);
+    EXPECT_GE(f.height, 40);
+    EXPECT_LE(f.height, 65);
+    EXPECT_NEAR(static_cast<double>(f.depth_sum) / 1e6, 25.79, 2.5);
 }
 
 TEST(tree_shape, HostileCases)
@@ -399,6 +409,8 @@ TEST(tree_shape, HostileCases)
          err + "cannot make a temporary file for gnuplot: No such file or directory\n", {},
          {nullptr, 0, 0, "/nonexistent"}},
         {{tool, small, "10", "extra"}, 2, err + "too many operands: extra\n" + usage_line, {}},
+        {{tool, small, "11"}, 2,
+         err + ".*small.txt: entry 11 \\(line 11\\): missing: the file ends after 10 integers, 11 are needed\n", {}},
         {{tool, small, "+3"}, 2, err + "COUNT must be [^\n]*: \\+3\n" + usage_line, {}},
         {{tool, small, "10", "--svg", "/dev/full"}, 1, err + "/dev/full: cannot write: No space left on device\n", {}},
         {{tool, small, "--svg", "/proc/x", "10"}, 1, err + "/proc/x: cannot write: [^\n]+\n", {}},

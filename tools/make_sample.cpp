@@ -2,13 +2,7 @@
 //
 //   make_sample [--if-missing] [--order ORDER] FILE [COUNT [SEED]]
 //
-// ORDER is one of
-//   random         uniform over the whole int range (the default)
-//   ascending      strictly ascending random keys
-//   descending     the same, in descending order
-//   repeated       one random key COUNT times
-//   nearly-sorted  ascending, with COUNT / 100 entries each swapped with a
-//                  random other entry
+// ORDER is one of those of sample_keys.h, random by default.
 // COUNT defaults to 1000000; without SEED the numbers differ on every run.
 // With --if-missing an existing FILE is left as it is. FILE is written whole
 // or not at all.
@@ -16,6 +10,7 @@
 // Exit status: 0 when FILE was written (or left); 1 when it can't be
 // written; 2 for a usage error; 3 when memory runs out.
 #include "command_line.h"
+#include "sample_keys.h"
 #include "whole_file.h"
 
 #include <algorithm>
@@ -36,42 +31,6 @@ const char program[] = "make_sample";
 const char usage[] = "usage: make_sample [--if-missing] [--order random|ascending|descending|repeated|"
                      "nearly-sorted] FILE [COUNT [SEED]]\n";
 
-const char *const orders[] = {"random", "ascending", "descending", "repeated", "nearly-sorted"};
-
-// Random and repeated keys are written as they are drawn; the sorted orders
-// need all the keys at once.
-void write_drawn(std::FILE *out, const std::string &order, std::size_t count, std::mt19937_64 &rng)
-{
-    std::uniform_int_distribution<int> any_int(INT_MIN, INT_MAX);
-    int first = 0;
-    for (std::size_t i = 0; i < count && std::ferror(out) == 0; i++) {
-        int k = order == "repeated" && i > 0 ? first : any_int(rng);
-        first = i == 0 ? k : first;
-        std::fprintf(out, "%d\n", k);
-    }
-}
-
-std::vector<int> sorted_keys(const std::string &order, std::size_t count, std::mt19937_64 &rng)
-{
-    // Sorted random keys, each raised above the one before where they tie;
-    // drawn low enough that the raising can't pass INT_MAX.
-    std::vector<int> keys(count);
-    std::uniform_int_distribution<long long> low(INT_MIN, static_cast<long long>(INT_MAX) - static_cast<long long>(count));
-    for (int &k : keys)
-        k = static_cast<int>(low(rng));
-    std::sort(keys.begin(), keys.end());
-    for (std::size_t i = 1; i < count; i++)
-        keys[i] = std::max(keys[i], keys[i - 1] + 1);
-    if (order == "descending")
-        std::reverse(keys.begin(), keys.end());
-    if (order == "nearly-sorted" && count > 1) {
-        std::uniform_int_distribution<std::size_t> any_entry(0, count - 1);
-        for (std::size_t swaps = count / 100; swaps > 0; swaps--)
-            std::swap(keys[any_entry(rng)], keys[any_entry(rng)]);
-    }
-    return keys;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -82,7 +41,7 @@ int main(int argc, char **argv)
     if (status >= 0)
         return status;
     std::string order = line.options.count("order") != 0 ? line.options["order"] : "random";
-    if (std::find(std::begin(orders), std::end(orders), order) == std::end(orders))
+    if (!is_sample_order(order))
         return usage_error(program, usage, "unknown order: " + order);
     if (line.operands.empty())
         return usage_error(program, usage, "no FILE given");
@@ -111,12 +70,7 @@ int main(int argc, char **argv)
     }
     std::mt19937_64 rng(seed);
     try {
-        if (order == "random" || order == "repeated") {
-            write_drawn(out.out, order, static_cast<std::size_t>(count), rng);
-        } else {
-            for (int k : sorted_keys(order, static_cast<std::size_t>(count), rng))
-                std::fprintf(out.out, "%d\n", k);
-        }
+        write_sample_keys(out.out, order, static_cast<std::size_t>(count), rng);
     } catch (const std::bad_alloc &) {
         whole_file_abandon(&out);
         std::fprintf(stderr, "%s: %s: out of memory for %llu keys\n", program, printable(path).c_str(),

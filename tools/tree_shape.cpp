@@ -14,6 +14,7 @@
 #include "gnuplot.h"
 #include "insertion_shape.h"
 #include "int_reader.h"
+#include "shape_report.h"
 #include "whole_file.h"
 
 #include <cerrno>
@@ -32,7 +33,6 @@
 namespace {
 
 const char program[] = "tree_shape";
-const int histogram_rows = 40; // deeper trees are shown in bands of depths
 
 const char usage[] = "usage: tree_shape [--svg OUT] FILE [COUNT]\n";
 
@@ -64,80 +64,12 @@ int read_keys(const char *path, int count, std::vector<int> *keys)
     return status;
 }
 
-struct band {
-    long long from, to; // depths
-    long long nodes;
-};
-
-std::vector<band> bands_of(const tree_figures &f)
-{
-    long long width = (f.height + histogram_rows - 1) / histogram_rows;
-    if (width < 1)
-        width = 1;
-    std::vector<band> bands;
-    for (long long d = 1; d <= f.height; d += width) {
-        band b{d, d + width - 1 < f.height ? d + width - 1 : f.height, 0};
-        for (long long e = b.from; e <= b.to; e++)
-            b.nodes += f.at_depth[static_cast<std::size_t>(e)];
-        bands.push_back(b);
-    }
-    return bands;
-}
-
-double average_depth(const tree_figures &f)
-{
-    return f.nodes > 0 ? static_cast<double>(f.depth_sum) / static_cast<double>(f.nodes) : 0;
-}
-
-void print_report(const tree_figures &f, const std::vector<band> &bands)
-{
-    double average = average_depth(f);
-    std::printf("nodes: %lld\n", f.nodes);
-    std::printf("height: %lld (random order: about %lld)\n", f.height, random_order_height(f.nodes));
-    std::printf("average depth: %.2f (random order: %.2f)\n", average, random_average_depth(f.nodes));
-    std::printf("descent steps: %lld (random order: about %lld)\n", f.depth_sum - f.nodes,
-                std::llround((random_average_depth(f.nodes) - 1) * static_cast<double>(f.nodes)));
-    std::printf("depth histogram:\n");
-    long long most = 1;
-    for (const band &b : bands)
-        most = b.nodes > most ? b.nodes : most;
-    for (const band &b : bands) {
-        std::string depths = std::to_string(b.from);
-        if (b.to != b.from)
-            depths += "-" + std::to_string(b.to);
-        std::printf("  %15s: %8lld %s\n", depths.c_str(), b.nodes,
-                    std::string(static_cast<std::size_t>(50 * b.nodes / most), '#').c_str());
-    }
-}
-
-bool draw_histogram(const char *path, const tree_figures &f, const std::vector<band> &bands,
+// Draws the histogram with gnuplot and writes it to out, whole.
+bool draw_histogram(const char *path, const tree_figures &f, const std::vector<depth_band> &bands,
                     const char *out)
 {
-    char figures[200];
-    std::snprintf(figures, sizeof figures, ": %lld nodes, height %lld, average depth %.2f", f.nodes,
-                  f.height, average_depth(f));
-    long long width = bands.empty() ? 1 : bands[0].to - bands[0].from + 1;
-    // The title, with the file's name, is ARG1: data, never a command.
-    std::string script =
-        "set terminal svg size 800,450 dynamic noenhanced font 'Helvetica,12' background rgb 'white'\n"
-        "set title ARG1\n"
-        "set xlabel '" + (width == 1 ? std::string("depth (the root is 1)")
-                                     : "depth, in bands of " + std::to_string(width)) + "'\n"
-        "set ylabel 'nodes (log scale)'\n"
-        "set logscale y\n"
-        "set style fill solid 0.8 border rgb '#1f4e79'\n"
-        "set boxwidth 0.9 relative\n"
-        "set grid ytics\n"
-        "set key off\n"
-        "set yrange [0.8:*]\n"
-        "set xrange [0:" + std::to_string(f.height + width) + "]\n"
-        "$depths << EOD\n";
-    for (const band &b : bands)
-        script += std::to_string(static_cast<double>(b.from + b.to) / 2) + " " + std::to_string(b.nodes) + "\n";
-    script += "EOD\n"
-              "plot $depths using 1:2 with boxes lc rgb '#4f81bd'\n";
     std::string chart;
-    return run_gnuplot(program, script, {chart_text(path) + figures}, &chart) &&
+    return run_gnuplot(program, shape_chart_script(f, bands), {chart_text(path) + shape_title_figures(f)}, &chart) &&
            write_whole_file(program, out, chart);
 }
 
@@ -167,12 +99,12 @@ int main(int argc, char **argv)
         if (status != 0)
             return status;
         tree_figures f = insertion_shape(keys);
-        std::vector<band> bands = bands_of(f);
+        std::vector<depth_band> bands = depth_bands(f);
         // The chart first: when it can't be drawn, nothing is printed.
         if (svg != nullptr && !draw_histogram(path, f, bands, svg))
             return 1;
-        print_report(f, bands);
-        if (std::fflush(stdout) != 0) {
+        std::string report = shape_report(f, bands);
+        if (std::fputs(report.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
             std::fprintf(stderr, "%s: cannot write the report: %s\n", program, std::strerror(errno));
             return 4;
         }
