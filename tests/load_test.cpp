@@ -100,12 +100,16 @@ TEST(load_run, TheChainWarningOnATerminal)
     std::size_t end = said.find('\n', warning);
     EXPECT_EQ(said.substr(end, 2), "\n\r");
     EXPECT_EQ(said.back(), '\n');
-    int entry = 0, depth = 0, random_depth = 0;
-    ASSERT_EQ(std::sscanf(said.c_str() + warning,
-                          "main_llist: in.txt: warning: entry %d went %d levels deep into the unbalanced tree "
-                          "(random keys: about %d)",
-                          &entry, &depth, &random_depth),
-              3);
+    // "... entry E went D levels deep into the unbalanced tree (random keys: about N): ..."
+    auto number_after = [&](const std::string &words) {
+        std::size_t at = said.find(words, warning);
+        EXPECT_NE(at, std::string::npos) << words;
+        return at == std::string::npos ? 0 : std::stoi(said.substr(at + words.size()));
+    };
+    int entry = number_after("warning: entry ");
+    int depth = number_after(" went ");
+    int random_depth = number_after("(random keys: about ");
+    EXPECT_NE(said.find(" levels deep into the unbalanced tree (random keys: about ", warning), std::string::npos);
     EXPECT_GE(depth, chain_watch_depth);
     EXPECT_LE(entry, 1000 + 20000);
     EXPECT_EQ(random_depth, std::lround(2 * std::log(entry)));

@@ -195,9 +195,13 @@ TEST(make_sample, WritesEachOrder)
         std::mt19937_64 rng(5);
         write_sample_keys(out, order, n, rng);
         std::rewind(out);
-        for (long long v; std::fscanf(out, "%lld", &v) == 1;)
-            keys[order].push_back(v);
+        std::string text;
+        for (int c; (c = std::fgetc(out)) != EOF;)
+            text += static_cast<char>(c);
         std::fclose(out);
+        std::istringstream in(text);
+        for (long long v; in >> v;)
+            keys[order].push_back(v);
         ASSERT_EQ(keys[order].size(), static_cast<std::size_t>(n));
         for (long long k : keys[order])
             ASSERT_TRUE(k >= -2147483648LL && k <= 2147483647LL) << k;
