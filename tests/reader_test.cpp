@@ -232,6 +232,29 @@ TEST(reader, AgreesWithStrtollOnRandomStreams)
     }
 }
 
+// An entry of sign and digits is read no further than INT_READER_LONGEST
+// bytes, so that endless digits end; within that, leading zeros are read.
+TEST(reader, AnEntryIsReadNoFurtherThanItsBound)
+{
+    const std::string zeros(INT_READER_LONGEST - 1, '0');
+    const std::pair<std::string, read_result> entries[] = {
+        {zeros + "7", READ_INT},        {"-" + zeros.substr(1) + "7", READ_INT},
+        {zeros + "07", READ_TOO_LONG},  {"-" + zeros + "7", READ_TOO_LONG},
+        {zeros + "0x", READ_NOT_INT},   {zeros + "12345678901", READ_TOO_LONG},
+    };
+    for (const auto &[entry, result] : entries) {
+        SCOPED_TRACE(entry.size());
+        std::string bytes = "1 " + entry + " 2";
+        reading r = read_all(bytes);
+        EXPECT_EQ(r.last, result == READ_INT ? READ_END : result);
+        int fd = file_holding(bytes);
+        static int_reader reader;
+        int_reader_init(&reader, fd);
+        EXPECT_EQ(read_every_entry(&reader), reference_read(bytes));
+        close(fd);
+    }
+}
+
 TEST(reader, ReadsOnAfterARejectedEntryOfAnyLength)
 {
     std::string bytes = std::string(51, 'x') + "12 7\n" + std::string(56, '9') + " -8 " +
