@@ -2,6 +2,7 @@
 // line, on a fake clock.
 #include "chain_watch.h"
 #include "load_progress.h"
+#include "stream_text.h"
 
 #include <gtest/gtest.h>
 
@@ -12,16 +13,6 @@
 #include <vector>
 
 namespace {
-
-std::string written(std::FILE *out)
-{
-    std::fflush(out);
-    std::rewind(out);
-    std::string s;
-    for (int c; (c = std::fgetc(out)) != EOF;)
-        s += static_cast<char>(c);
-    return s;
-}
 
 // Inserts keys as the program's loop does, with a watch that warns at
 // warn_depth levels; returns what the watch wrote.

@@ -2,6 +2,7 @@
 // and every one of its allocations failing in turn.
 #include "load_run.h"
 #include "malloc_fail.h"
+#include "stream_text.h"
 
 #include <gtest/gtest.h>
 
@@ -63,16 +64,6 @@ double fake_now = 0;
 double quarter_seconds()
 {
     return fake_now += 0.25;
-}
-
-std::string written(std::FILE *out)
-{
-    std::fflush(out);
-    std::rewind(out);
-    std::string s;
-    for (int c; (c = std::fgetc(out)) != EOF;)
-        s += static_cast<char>(c);
-    return s;
 }
 
 // On a terminal the progress line is rewritten in place; the chain warning
