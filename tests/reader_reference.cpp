@@ -49,7 +49,7 @@ std::vector<reference_entry> reference_read(const std::string &bytes)
         std::size_t run = entry.find_first_not_of("0123456789", sign);
         if (run == std::string::npos)
             run = entry.size();
-        if (run > INT_READER_LONGEST && run > sign)
+        if (run > INT_READER_LONGEST)
             out.push_back({READ_TOO_LONG, 0, line, kept(entry)});
         else if (stop == entry.c_str() || stop != entry.c_str() + entry.size())
             out.push_back({READ_NOT_INT, 0, line, kept(entry)});
