@@ -13,17 +13,12 @@
 #include "sample_keys.h"
 #include "whole_file.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <new>
 #include <random>
 #include <string>
 #include <sys/stat.h>
-#include <vector>
 
 namespace {
 
