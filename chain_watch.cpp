@@ -1,5 +1,7 @@
 #include "chain_watch.h"
 
+#include "message.h"
+
 #include <cmath>
 
 namespace {
@@ -16,12 +18,10 @@ int insertion_depth(const BST_TREE *tree, int key)
 
 } // namespace
 
-void chain_watch_init(chain_watch *w, std::FILE *out, const char *program, const char *file)
+void chain_watch_init(chain_watch *w, const char *file, int warn_depth)
 {
-    w->out = out;
-    w->program = program;
     w->file = file;
-    w->warn_depth = chain_watch_depth;
+    w->warn_depth = warn_depth > 0 ? warn_depth : chain_watch_depth;
     w->depth = 0;
     w->warned = false;
     w->draw = 2463534242u;
@@ -45,11 +45,10 @@ void chain_watch_warn(chain_watch *w, const BST_TREE *tree, int entry)
 {
     // A tree of n random keys puts a new key about 2 ln n levels down.
     double random_depth = 2 * std::log(static_cast<double>(tree->size > 1 ? tree->size : 2));
-    std::fprintf(w->out,
-                 "%s: %s: warning: entry %d went %d levels deep into the unbalanced tree (random "
+    warn("%s: warning: entry %d went %d levels deep into the unbalanced tree (random "
                  "keys: about %.0f): keys in sorted order, or one key repeated, build a chain; each "
                  "insertion now costs as much as %.0f random ones, and if the file goes on like "
-                 "this the load takes minutes instead of about a second\n",
-                 w->program, w->file, entry, w->depth, random_depth, w->depth / random_depth);
+                 "this the load takes minutes instead of about a second",
+         w->file, entry, w->depth, random_depth, w->depth / random_depth);
     w->warned = true;
 }

@@ -1,5 +1,5 @@
 // Watches the unbalanced tree as a load fills it, and warns once, on the
-// stream given, when insertions have become so deep that the load is on
+// message stream (message.h), when insertions have become so deep that the load is on
 // course to take minutes instead of about a second.
 //
 // Every chain_watch_every entries the loader passes the tree and the block
@@ -38,23 +38,19 @@
 
 #include "ADT_tree.h"
 
-#include <cstdio>
-
 constexpr int chain_watch_every = 128;     // entries between looks
 constexpr int chain_watch_depth = 19840;  // levels at which the warning is out
 
 struct chain_watch {
-    std::FILE *out;       // where the warning goes: stderr in the program
-    const char *program;  // the name that starts the line
-    const char *file;     // the file named in it
+    const char *file;     // the file named in the warning
     int warn_depth;       // levels that bring the warning: chain_watch_depth
     int depth;            // levels of the last path looked at
     bool warned;          // the warning has been written; no more looks
     unsigned draw;        // the state of the sequence that picks a block's key
 };
 
-// Starts a watch that warns at chain_watch_depth levels.
-void chain_watch_init(chain_watch *w, std::FILE *out, const char *program, const char *file);
+// Starts a watch that warns at warn_depth levels (0 for chain_watch_depth).
+void chain_watch_init(chain_watch *w, const char *file, int warn_depth);
 
 // Walks the insertion path of one of the chain_watch_every keys at block,
 // just inserted into tree, unless the warning is out already. Returns true
@@ -62,7 +58,7 @@ void chain_watch_init(chain_watch *w, std::FILE *out, const char *program, const
 // chain_watch_warn.
 bool chain_watch_look(chain_watch *w, const BST_TREE *tree, const int *block);
 
-// Writes the one warning line for the key of entry (counting from 1) that
+// Warns (message.h), in one line, of the key of entry (counting from 1) that
 // the last look found too deep, in tree.
 void chain_watch_warn(chain_watch *w, const BST_TREE *tree, int entry);
 

@@ -1,5 +1,7 @@
 #include "int_reader.h"
 
+#include "message.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -200,36 +202,26 @@ void quote_entry(const int_reader *r, char *out)
 
 } // namespace
 
-void int_reader_report(const int_reader *r, read_result result, const char *program,
-                       const char *file, int entry, int needed)
+int int_reader_report(const int_reader *r, read_result result, const char *file, int entry, int needed)
 {
     char text[INT_READER_TEXT + 4];
     quote_entry(r, text);
     switch (result) {
     case READ_INT:
-        return;
+        return 0;
     case READ_END:
-        std::fprintf(stderr,
-                     "%s: %s: entry %d (line %lu): missing: the file ends after %d integers, "
-                     "%d are needed\n",
-                     program, file, entry, r->line, entry - 1, needed);
-        return;
+        return fail(2, "%s: entry %d (line %lu): missing: the file ends after %d integers, %d are needed", file,
+                    entry, r->line, entry - 1, needed);
     case READ_NOT_INT:
-        std::fprintf(stderr, "%s: %s: entry %d (line %lu): not a decimal integer: \"%s\"\n", program,
-                     file, entry, r->line, text);
-        return;
+        return fail(2, "%s: entry %d (line %lu): not a decimal integer: \"%s\"", file, entry, r->line, text);
     case READ_RANGE:
-        std::fprintf(stderr, "%s: %s: entry %d (line %lu): outside the 32-bit integer range: \"%s\"\n",
-                     program, file, entry, r->line, text);
-        return;
+        return fail(2, "%s: entry %d (line %lu): outside the 32-bit integer range: \"%s\"", file, entry, r->line,
+                    text);
     case READ_TOO_LONG:
-        std::fprintf(stderr, "%s: %s: entry %d (line %lu): too long: more than %zu bytes of digits: \"%s\"\n",
-                     program, file, entry, r->line, INT_READER_LONGEST, text);
-        return;
+        return fail(2, "%s: entry %d (line %lu): too long: more than %zu bytes of digits: \"%s\"", file, entry,
+                    r->line, INT_READER_LONGEST, text);
     default:
-        std::fprintf(stderr, "%s: %s: entry %d (line %lu): read failed: %s\n", program, file, entry,
-                     r->line, std::strerror(r->error));
-        return;
+        return fail(1, "%s: entry %d (line %lu): read failed: %s", file, entry, r->line, std::strerror(r->error));
     }
 }
 

@@ -56,12 +56,11 @@ void int_reader_init(int_reader *r, int fd);
 // entry after it.
 read_result int_reader_next(int_reader *r, int *value);
 
-// For a read of entry (counting from 1) that returned result, writes the one
-// line that says what is wrong, as "PROGRAM: FILE: entry N (line L): ...",
-// to stderr with one fprintf, needed being the number of entries the reader
-// of the file needs; writes nothing for READ_INT. Which exit status that is
-// is for the caller to decide.
-void int_reader_report(const int_reader *r, read_result result, const char *program,
-                       const char *file, int entry, int needed);
+// For a read of entry (counting from 1) that returned result, says what is
+// wrong in one message (message.h), "PROGRAM: FILE: entry N (line L): ...",
+// needed being the number of entries the reader of the file needs, and
+// returns the exit status for it: 1 for a failed read, 2 for bad or missing
+// input. Says nothing and returns 0 for READ_INT.
+int int_reader_report(const int_reader *r, read_result result, const char *file, int entry, int needed);
 
 #endif

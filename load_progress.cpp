@@ -1,5 +1,7 @@
 #include "load_progress.h"
 
+#include "message.h"
+
 #include <ctime>
 
 namespace {
@@ -19,7 +21,7 @@ void show(load_progress *p, int loaded, double now)
     int seconds = static_cast<int>(elapsed);
     // \r and erase-to-end-of-line rewrite the line in place.
     std::fprintf(p->out, "\r%s: %s: %d of %d entries (%d %%), %d:%02d, %.0f entries/s\033[K",
-                 p->program, p->file, loaded, p->total, static_cast<int>(100.0 * loaded / p->total),
+                 program_name(), p->file, loaded, p->total, static_cast<int>(100.0 * loaded / p->total),
                  seconds / 60, seconds % 60, rate);
     std::fflush(p->out);
     p->line_open = true;
@@ -29,11 +31,10 @@ void show(load_progress *p, int loaded, double now)
 
 } // namespace
 
-void load_progress_init(load_progress *p, std::FILE *out, bool shown, double (*clock)(), const char *program,
-                        const char *file, int total)
+void load_progress_init(load_progress *p, std::FILE *out, bool shown, double (*clock)(), const char *file,
+                        int total)
 {
     p->out = out;
-    p->program = program;
     p->file = file;
     p->total = total;
     p->shown = shown;

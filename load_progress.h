@@ -9,7 +9,6 @@
 
 struct load_progress {
     std::FILE *out;       // where the line goes: stderr in the program
-    const char *program;  // the name that starts the line
     const char *file;     // the file named in it
     int total;            // entries the load reads
     bool shown;           // show the line at all: out is a terminal
@@ -22,9 +21,10 @@ struct load_progress {
 
 // Starts the progress of a load of total entries from file; shown tells
 // whether out is a terminal, where the line is shown, and clock is a
-// monotonic clock in seconds (null for the system's).
-void load_progress_init(load_progress *p, std::FILE *out, bool shown, double (*clock)(), const char *program,
-                        const char *file, int total);
+// monotonic clock in seconds (null for the system's). The line starts with
+// the program's name (message.h).
+void load_progress_init(load_progress *p, std::FILE *out, bool shown, double (*clock)(), const char *file,
+                        int total);
 
 // Rewrites the line when it is due; called every so many entries.
 void load_progress_update(load_progress *p, int loaded);

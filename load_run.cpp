@@ -2,6 +2,7 @@
 
 #include "chain_watch.h"
 #include "load_progress.h"
+#include "message.h"
 
 #include <cstdlib>
 
@@ -22,10 +23,9 @@ load_outcome load_and_search(load_run *run, const load_setup *setup)
 
     int_reader_init(reader, setup->fd);
     load_progress progress;
-    load_progress_init(&progress, setup->messages, setup->terminal, setup->clock, setup->program, setup->file,
-                       entries);
+    load_progress_init(&progress, message_stream(), setup->terminal, setup->clock, setup->file, entries);
     chain_watch watch;
-    chain_watch_init(&watch, setup->messages, setup->program, setup->file);
+    chain_watch_init(&watch, setup->file, setup->warn_depth);
     for (int i = 0; i < entries; i++) {
         values[i] = entries - i;
         read_result result = int_reader_next(reader, &keys[i]);

@@ -3,8 +3,8 @@
 // input into a tree while it puts pointers to the values count down to 1
 // at the head of a list, then searches the list for the target.
 //
-// It writes nothing but the chain warning and the progress line (see
-// chain_watch.h and load_progress.h); it returns what happened, and the
+// It writes nothing but the chain warning and the progress line, on the
+// message stream (message.h; see chain_watch.h and load_progress.h); it returns what happened, and the
 // caller says it and chooses the exit status.
 #ifndef LOAD_RUN_H
 #define LOAD_RUN_H
@@ -12,8 +12,6 @@
 #include "ADT_llist.h"
 #include "ADT_tree.h"
 #include "int_reader.h"
-
-#include <cstdio>
 
 // What a run builds. Nothing of it is freed (the list's elements point
 // into values); the caller keeps it reachable until the process exits.
@@ -31,11 +29,10 @@ struct load_setup {
     int target;                      // the value searched for in the list
     int (*compare)(void *, void *);  // the list's callbacks
     void (*print)(void *);
-    const char *program;             // the names that start the warning and the progress line
-    const char *file;
-    std::FILE *messages;             // where they go
-    bool terminal;                   // messages is a terminal: show the progress line
+    const char *file;                // the input's name in the warning and the progress line
+    bool terminal;                   // the message stream is a terminal: show the progress line
     double (*clock)();               // the progress line's clock, in seconds; null for the system's
+    int warn_depth;                  // levels that bring the chain warning; 0 for chain_watch_depth
 };
 
 enum load_status {

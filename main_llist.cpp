@@ -14,6 +14,7 @@
 // the result line can't be written. Every failure writes one line to stderr
 // and nothing to stdout.
 #include "load_run.h"
+#include "message.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -54,39 +55,33 @@ enum exit_status {
 // What the run builds, reachable from here until the process exits.
 load_run run;
 
-// Says what stopped the load, on stderr, and returns the exit status for it.
+// Says what stopped the load and returns the exit status for it: the
+// reader's for a bad read (EXIT_READ_FAILED or EXIT_BAD_INPUT).
 int report_failure(const load_outcome &outcome)
 {
-    if (outcome.status == LOAD_BAD_READ) {
-        int_reader_report(&run.reader, outcome.read, program, input_name, outcome.entry, entries);
-        return outcome.read == READ_IO_ERROR ? EXIT_READ_FAILED : EXIT_BAD_INPUT;
-    }
+    if (outcome.status == LOAD_BAD_READ)
+        return int_reader_report(&run.reader, outcome.read, input_name, outcome.entry, entries);
     if (outcome.entry == 0)
-        std::fprintf(stderr, "%s: %s: out of memory before reading\n", program, input_name);
-    else
-        std::fprintf(stderr, "%s: %s: entry %d (line %lu): out of memory\n", program, input_name,
-                     outcome.entry, run.reader.line);
-    return EXIT_OUT_OF_MEMORY;
+        return fail(EXIT_OUT_OF_MEMORY, "%s: out of memory before reading", input_name);
+    return fail(EXIT_OUT_OF_MEMORY, "%s: entry %d (line %lu): out of memory", input_name, outcome.entry,
+                run.reader.line);
 }
 
 } // namespace
 
 int main()
 {
+    message_init(program);
     int fd = open(input_name, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        std::fprintf(stderr, "%s: %s: cannot open: %s\n", program, input_name, std::strerror(errno));
-        return EXIT_READ_FAILED;
-    }
-    load_setup setup{fd,      entries,    search_target, compare1, print1,
-                     program, input_name, stderr,        isatty(STDERR_FILENO) != 0, nullptr};
+    if (fd < 0)
+        return fail(EXIT_READ_FAILED, "%s: cannot open: %s", input_name, std::strerror(errno));
+    load_setup setup{fd, entries, search_target, compare1, print1, input_name, isatty(STDERR_FILENO) != 0,
+                     nullptr, 0};
     load_outcome outcome = load_and_search(&run, &setup);
     close(fd);
     if (outcome.status != LOAD_DONE)
         return report_failure(outcome);
-    if (std::printf("iter num = %d\n", outcome.position) < 0 || std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "%s: cannot write the result: %s\n", program, std::strerror(errno));
-        return EXIT_WRITE_FAILED;
-    }
+    if (std::printf("iter num = %d\n", outcome.position) < 0 || std::fflush(stdout) != 0)
+        return fail(EXIT_WRITE_FAILED, "cannot write the result: %s", std::strerror(errno));
     return 0;
 }

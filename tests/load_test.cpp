@@ -2,6 +2,7 @@
 // and every one of its allocations failing in turn.
 #include "load_run.h"
 #include "malloc_fail.h"
+#include "message.h"
 #include "stream_text.h"
 
 #include <gtest/gtest.h>
@@ -11,9 +12,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
+#include <regex>
+#include <set>
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -34,20 +39,26 @@ int input_of(const std::string &text)
     return fd;
 }
 
+// A load of text, its messages on the stream given, with the nth
+// allocation failing (and those after it, from_then_on).
 struct loaded {
     load_run run{};
     load_outcome outcome{};
+    long mallocs = 0; // allocations the load made
 
     loaded(const std::string &text, int entries, int target, long fail_at = 0, bool from_then_on = false,
-           std::FILE *messages = stderr, double (*clock)() = nullptr)
+           std::FILE *messages = stderr, double (*clock)() = nullptr, int warn_depth = 0)
     {
         int fd = input_of(text);
-        load_setup setup{fd,           entries,  target,   compare_ints,     print_nothing,
-                         "main_llist", "in.txt", messages, clock != nullptr, clock};
+        message_init("main_llist", messages);
+        load_setup setup{fd, entries, target, compare_ints, print_nothing, "in.txt", clock != nullptr, clock,
+                         warn_depth};
         {
             malloc_failure failure(fail_at, from_then_on);
             outcome = load_and_search(&run, &setup);
+            mallocs = mallocs_seen();
         }
+        message_init("main_llist", stderr);
         close(fd);
     }
     ~loaded()
@@ -106,6 +117,82 @@ TEST(load_run, TheChainWarningOnATerminal)
     EXPECT_EQ(random_depth, std::lround(2 * std::log(entry)));
 }
 
+// Loads keys with a watch that warns at warn_depth levels; returns what the
+// load wrote.
+std::string watched_load(const std::vector<int> &keys, int warn_depth)
+{
+    std::string text;
+    for (int k : keys)
+        text += std::to_string(k) + "\n";
+    std::FILE *out = std::tmpfile();
+    {
+        loaded load(text, static_cast<int>(keys.size()), 1, 0, false, out, nullptr, warn_depth);
+        EXPECT_EQ(load.outcome.status, LOAD_DONE);
+    }
+    std::string s = written(out);
+    std::fclose(out);
+    return s;
+}
+
+TEST(chain_watch, WarnsOnceOfKeysThatBuildAChainWhereverTheyStart)
+{
+    // The rule at a tenth of its scale: 2,200 keys of a pattern (2,000 for
+    // spread keys, which would wrap past that), among random ones, in a
+    // file of 100,000.
+    const int depth = chain_watch_depth / 10 / chain_watch_every * chain_watch_every;
+    const int n = 100000;
+    const int pattern = 2200;
+    struct example {
+        const char *order;
+        int from;         // keys before the pattern, random
+        bool warns;
+        int length;       // keys of the pattern
+        int other = 0;    // in the pattern, a random key every `other` entries (0: none)
+    };
+    // Ascending keys with a random one at every 2nd, 127th, ... entry: for a
+    // watch that always walked the block's last key, a random key every
+    // 128th entry (or 2nd) would stand at every look.
+    std::vector<example> examples = {{"random", n, false, pattern},        {"ascending", 0, true, pattern},
+                                     {"ascending", 60032, true, pattern},  {"descending", 3072, true, pattern},
+                                     {"repeated", 90112, true, pattern},   {"zigzag", 40064, true, pattern},
+                                     {"spread ascending", n - 2000, false, 2000}};
+    for (int other : {2, 127, 128, 129, 256, 1000})
+        examples.push_back({"ascending", 50048, true, 3 * pattern, other});
+    for (const example &e : examples) {
+        SCOPED_TRACE(std::string(e.order) + " from " + std::to_string(e.from) + ", another key every " +
+                     std::to_string(e.other));
+        std::mt19937 rng(7);
+        std::vector<int> keys(n);
+        for (int i = 0; i < n; i++) {
+            int k = i - e.from; // place in the pattern
+            std::string order = e.order;
+            bool other = i < e.from || k >= e.length || (e.other != 0 && k % e.other == e.other - 1);
+            keys[i] = other                           ? static_cast<int>(rng() % 1000000000)
+                      : order == "ascending"          ? 1000000000 + k
+                      : order == "descending"         ? -k
+                      : order == "repeated"           ? 123
+                      : order == "zigzag"             ? (k % 2 == 0 ? 1000000000 + k / 2 : 2000000000 - k / 2)
+                      : order == "spread ascending"   ? static_cast<int>(-2147483647LL + k * 2000000LL)
+                                                      : 0;
+        }
+        std::string warning = watched_load(keys, depth);
+        if (!e.warns) {
+            EXPECT_EQ(warning, "");
+            continue;
+        }
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(warning, m,
+                                     std::regex("main_llist: in.txt: warning: entry ([0-9]+) went "
+                                                "([0-9]+) levels deep into the unbalanced tree "
+                                                "\\(random keys: about [0-9]+\\): [^\n]*minutes[^\n]*\n")))
+            << warning;
+        int entry = std::stoi(m[1]);
+        EXPECT_GE(std::stoi(m[2]), depth);
+        EXPECT_GT(entry, e.from + depth / 2);
+        EXPECT_LE(entry, e.from + e.length);
+    }
+}
+
 TEST(load_run, FillsBothContainersThenSearches)
 {
     loaded good("5 -3 8\n8 1 ignored", 5, 2);
@@ -138,24 +225,31 @@ TEST(load_run, FillsBothContainersThenSearches)
 
 TEST(load_run, EveryAllocationCanFail)
 {
-    // Allocations: the two buffers, the list, the tree, then a list node and
-    // a tree node per entry.
+    // Whatever the order of the allocations, each one failing stops the
+    // load at an entry no earlier than the last one's, with the entries
+    // before it in the tree; and between them they stop it before reading
+    // and at every entry.
     const int entries = 100;
     std::string text;
     for (int i = 0; i < entries; i++)
         text += std::to_string(i * 7919 % 1000) + "\n";
-    const int allocations = 4 + 2 * entries;
+    const long allocations = loaded(text, entries, 50, 1L << 40).mallocs;
     for (bool from_then_on : {false, true}) {
-        for (int n = 1; n <= allocations; n++) {
+        std::set<int> stopped_at;
+        int last = 0;
+        for (long n = 1; n <= allocations; n++) {
             SCOPED_TRACE(std::to_string(n) + (from_then_on ? " on" : ""));
             loaded run(text, entries, 50, n, from_then_on);
             ASSERT_EQ(run.outcome.status, LOAD_NO_MEMORY);
-            int entry = n <= 4 ? 0 : (n - 5) / 2 + 1;
-            ASSERT_EQ(run.outcome.entry, entry);
-            if (entry > 0) {
-                ASSERT_EQ(run.run.tree->size, entry - 1);
+            ASSERT_GE(run.outcome.entry, last);
+            last = run.outcome.entry;
+            stopped_at.insert(last);
+            if (last > 0) {
+                ASSERT_EQ(run.run.tree->size, last - 1);
             }
         }
+        EXPECT_EQ(stopped_at.size(), static_cast<std::size_t>(entries + 1));
+        EXPECT_EQ(*stopped_at.rbegin(), entries);
         loaded run(text, entries, 50, allocations + 1, from_then_on);
         EXPECT_EQ(run.outcome.status, LOAD_DONE);
         EXPECT_EQ(run.outcome.position, 49);

@@ -1,4 +1,5 @@
 #include "ADT_llist.h"
+#include "process_runner.h"
 #include "scratch_dir.h"
 
 #include <gtest/gtest.h>
@@ -56,14 +57,6 @@ TEST(callbacks, Print1WritesOneLinePerElement)
 
 // ---- the program end to end ----
 
-std::string slurp(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 struct program_run : ::testing::Test {
     scratch_dir scratch;
     std::string dir = scratch.path;
@@ -82,31 +75,15 @@ struct program_run : ::testing::Test {
         std::ofstream(dir + "/sample.txt", std::ios::binary) << text;
     }
 
-    // Runs a program in dir with the environment given ("NAME=value" or
-    // empty), stdout to out.txt unless redirected, stderr to err.txt.
-    // Returns its exit status, or -1 when it didn't exit normally.
-    int run(const char *program = MAIN_LLIST_PATH, std::string env = "",
-            const char *stdout_to = "out.txt")
+    // Runs a program in dir with one more variable in its environment
+    // ("NAME=value", or null), stdout to the file named (from dir). Returns
+    // its exit status, or -1 when it didn't exit normally.
+    int run(const char *program = MAIN_LLIST_PATH, const char *env = nullptr, const char *stdout_to = "stdout")
     {
-        pid_t pid = fork();
-        if (pid == 0) {
-            int out = -1;
-            if (chdir(dir.c_str()) != 0 || (out = open(stdout_to, O_WRONLY | O_CREAT | O_TRUNC, 0644)) < 0)
-                _exit(126);
-            int err = open("err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(out, 1);
-            dup2(err, 2);
-            char *args[] = {const_cast<char *>(program), nullptr};
-            char *envp[] = {env.empty() ? nullptr : &env[0], nullptr};
-            execve(program, args, envp);
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return ::run(dir, dir, {program}, {nullptr, 0, 0, nullptr, stdout_to, env}).status;
     }
-    std::string out() { return slurp(dir + "/out.txt"); }
-    std::string err() { return slurp(dir + "/err.txt"); }
+    std::string out() { return slurp(dir + "/stdout"); }
+    std::string err() { return slurp(dir + "/stderr"); }
 
     void expect_failure(int status, const std::string &message)
     {
@@ -264,8 +241,11 @@ TEST_F(program_run, RunningOutOfMemory)
 TEST_F(program_run, AFailedWriteOfTheResultIsAnError)
 {
     write_sample(entries);
-    EXPECT_EQ(run(MAIN_LLIST_PATH, "", "/dev/full"), 4);
+    if (!make_full_device(dir + "/full"))
+        GTEST_SKIP() << "no device can be made here";
+    EXPECT_EQ(run(MAIN_LLIST_PATH, nullptr, "full"), 4);
     EXPECT_EQ(err(), "main_llist: cannot write the result: No space left on device\n");
+    EXPECT_TRUE(is_full_device(dir + "/full"));
 }
 
 } // namespace

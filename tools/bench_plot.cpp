@@ -15,17 +15,16 @@
 #include "bench_results.h"
 #include "command_line.h"
 #include "gnuplot.h"
-#include "whole_file.h"
+#include "message.h"
+#include "printable.h"
+#include "read_file.h"
+#include "replace_file.h"
 
-#include <nlohmann/json.hpp>
-
-#include <cstdio>
 #include <new>
 #include <string>
 
 namespace {
 
-const char program[] = "bench_plot";
 const char usage[] = "usage: bench_plot RESULTS.json OUT.svg\n";
 const std::size_t results_limit = std::size_t{256} << 20;
 
@@ -33,39 +32,37 @@ const std::size_t results_limit = std::size_t{256} << 20;
 
 int main(int argc, char **argv)
 {
-    command_line line;
-    int status = read_command_line(argc, argv, program, usage, {}, &line);
+    message_init("bench_plot");
+    const option options[] = {{"help", no_argument, nullptr, 'h'}, {nullptr, 0, nullptr, 0}};
+    int status = -1;
+    while (next_option(argc, argv, options, usage, &status) != -1) {
+    }
     if (status >= 0)
         return status;
-    if (line.operands.size() < 2)
-        return usage_error(program, usage, "RESULTS.json and OUT.svg are needed");
-    if (line.operands.size() > 2)
-        return too_many_operands(program, usage, line, 2);
-    const std::string &input = line.operands[0];
-    const std::string &output = line.operands[1];
-    if (output_is_input(program, output, input))
-        return 2;
-    std::string script;
+    if (argc - optind < 2)
+        return usage_error(usage, "RESULTS.json and OUT.svg are needed");
+    if (argc - optind > 2)
+        return usage_error(usage, std::string("too many operands: ") + argv[optind + 2]);
+    const std::string input = argv[optind];
+    const std::string output = argv[optind + 1];
+    const std::string shown = printable(input);
+    if (output_is_input(output, input))
+        return fail(2, "%s: is the same file as the input %s", printable(output).c_str(), shown.c_str());
+    std::string script, chart, error;
     try {
-        std::string text, error;
-        if (!read_whole_file(input, results_limit, &text, &error)) {
-            std::fprintf(stderr, "%s: %s: %s\n", program, printable(input).c_str(), error.c_str());
-            return 1;
-        }
-        script = bench_chart_script(read_bench_results(text));
-    } catch (const nlohmann::json::exception &e) {
-        std::fprintf(stderr, "%s: %s: %s\n", program, printable(input).c_str(), printable(e.what()).c_str());
-        return 2;
-    } catch (const bad_results &bad) {
-        std::string what = bad.what.size() > 300 ? bad.what.substr(0, 300) + "..." : bad.what;
-        std::fprintf(stderr, "%s: %s: %s\n", program, printable(input).c_str(), printable(what).c_str());
-        return 2;
+        std::string text;
+        bench_points points;
+        if (!read_file(input, results_limit, &text, &error))
+            return fail(1, "%s: %s", shown.c_str(), error.c_str());
+        if (!read_bench_results(text, &points, &error))
+            return fail(2, "%s: %s", shown.c_str(), printable(error).c_str());
+        script = bench_chart_script(points);
     } catch (const std::bad_alloc &) {
-        std::fprintf(stderr, "%s: %s: out of memory\n", program, printable(input).c_str());
-        return 3;
+        return fail(3, "%s: out of memory", shown.c_str());
     }
-    std::string chart;
-    if (!run_gnuplot(program, script, {}, &chart))
-        return 1;
-    return write_whole_file(program, output, chart) ? 0 : 1;
+    if (!run_gnuplot(script, {}, &chart, &error))
+        return fail(1, "%s", error.c_str());
+    if (!replace_with(output, chart, &error))
+        return fail(1, "%s: cannot write: %s", printable(output).c_str(), error.c_str());
+    return 0;
 }

@@ -30,6 +30,11 @@ const pairing pairings[] = {
 
 using json = nlohmann::json;
 
+// Results that aren't Google Benchmark's, or hold nothing to draw.
+struct bad_results {
+    std::string what;
+};
+
 const long largest_n = 1000000000000000; // 10^15: exact as a double, and far past any run
 
 // A row's field, which must be there and be a string (or a number).
@@ -54,30 +59,6 @@ double nanoseconds_per(const std::string &unit, const std::string &pointer)
     if (unit == "s")
         return 1e9;
     throw bad_results{pointer + "/time_unit: unknown unit \"" + unit + "\""};
-}
-
-// Nesting deeper than any benchmark output is refused before parsing, so
-// that no input can make the parse, or the freeing of what it built, deep.
-void check_depth(const std::string &text)
-{
-    int depth = 0;
-    bool in_string = false;
-    for (std::size_t i = 0; i < text.size(); i++) {
-        char c = text[i];
-        if (in_string) {
-            if (c == '\\')
-                i++;
-            else if (c == '"')
-                in_string = false;
-        } else if (c == '"') {
-            in_string = true;
-        } else if (c == '{' || c == '[') {
-            if (++depth > deepest_results)
-                throw bad_results{"nested deeper than " + std::to_string(deepest_results) + " levels"};
-        } else if (c == '}' || c == ']') {
-            depth--;
-        }
-    }
 }
 
 // Adds what one row of the results holds to *out; a median, once there,
@@ -140,11 +121,8 @@ bool is_read(const std::string &key)
     return false;
 }
 
-} // namespace
-
-bench_points read_bench_results(const std::string &text)
+bench_points read(const std::string &text)
 {
-    check_depth(text);
     // Each row is taken as soon as it is parsed and then dropped, and nothing
     // is kept that no row's reading needs: the parse holds one row at a time,
     // whatever the size of the file (a whole tree of JSON takes some 30
@@ -156,6 +134,8 @@ bench_points read_bench_results(const std::string &text)
     std::size_t rows = 0;  // rows begun
     auto keep = [&](int depth, json::parse_event_t event, json &parsed) {
         using event_t = json::parse_event_t;
+        if (depth >= deepest_results && (event == event_t::object_start || event == event_t::array_start))
+            throw bad_results{"nested deeper than " + std::to_string(deepest_results) + " levels"};
         if (depth == 0)
             return true;
         if (depth == 1) {
@@ -201,6 +181,21 @@ bench_points read_bench_results(const std::string &text)
             drawn += std::string(drawn.empty() ? "" : ", ") + name;
         }
     throw bad_results{"holds none of the benchmarks this chart draws (" + drawn + ")"};
+}
+
+} // namespace
+
+bool read_bench_results(const std::string &text, bench_points *points, std::string *error)
+{
+    try {
+        *points = read(text);
+        return true;
+    } catch (const bad_results &bad) {
+        *error = bad.what.size() > 300 ? bad.what.substr(0, 300) + "..." : bad.what;
+    } catch (const nlohmann::json::exception &e) {
+        *error = e.what();
+    }
+    return false;
 }
 
 namespace {

@@ -15,19 +15,15 @@
 // are rows that report an error.
 using bench_points = std::map<std::string, std::map<long, double>>;
 
-// Results that aren't Google Benchmark's, or hold nothing to draw: the JSON
-// pointer where it helps, and what is wrong.
-struct bad_results {
-    std::string what;
-};
-
-// Nesting deeper than any benchmark output writes is refused before parsing.
+// Nesting deeper than any benchmark output writes is refused as it is met.
 constexpr int deepest_results = 64; // Google Benchmark's output nests 3 levels
 
-// Reads the results; throws bad_results (or std::bad_alloc). Every time
-// kept is finite and positive in nanoseconds per operation, and the results
-// hold at least one of the benchmarks that the chart draws.
-bench_points read_bench_results(const std::string &text);
+// Reads the results into *points. Every time kept is finite and positive in
+// nanoseconds per operation, and the results hold at least one of the
+// benchmarks that the chart draws. Results that aren't Google Benchmark's,
+// or hold nothing to draw, give false with *error: the JSON pointer where it
+// helps, and what is wrong.
+bool read_bench_results(const std::string &text, bench_points *points, std::string *error);
 
 // The gnuplot script that draws points as an SVG on its standard output.
 std::string bench_chart_script(const bench_points &points);

@@ -5,32 +5,18 @@
 #ifndef COMMAND_LINE_H
 #define COMMAND_LINE_H
 
-#include <map>
+#include <getopt.h>
 #include <string>
-#include <vector>
 
-struct tool_option {
-    const char *name;   // without the dashes
-    bool takes_value;
-};
+// getopt_long over options, which end with {"help", no_argument, nullptr,
+// 'h'} and a row of zeros. Returns the next option's val, or -1 once the
+// options end: the operands are then argv[optind] on, and *status is -1.
+// After --help (usage on stdout) or a usage error, also returns -1, with
+// the exit status in *status: 0, 1 when the usage can't be written, 2.
+int next_option(int argc, char **argv, const option *options, const char *usage, int *status);
 
-struct command_line {
-    std::map<std::string, std::string> options; // given options, "" for one without a value
-    std::vector<std::string> operands;
-};
-
-// Reads argv. Returns -1 when the tool goes on with *line; otherwise the
-// exit status to return at once: 0 after the usage for --help, 2 after a
-// usage error.
-int read_command_line(int argc, char **argv, const char *program, const char *usage,
-                      const std::vector<tool_option> &options, command_line *line);
-
-// Writes "PROGRAM: what" and the usage to stderr; returns 2.
-int usage_error(const char *program, const char *usage, const std::string &what);
-
-// The usage error for the operand past the last of at most `most`:
-// "too many operands: EXTRA".
-int too_many_operands(const char *program, const char *usage, const command_line &line, std::size_t most);
+// Says what (a message, message.h) and then the usage; returns 2.
+int usage_error(const char *usage, const std::string &what);
 
 // Reads a whole number written as decimal digits alone (no blank, no sign)
 // that is at most `most`. False for anything else.

@@ -1,12 +1,9 @@
 #include "gnuplot.h"
 
-#include "whole_file.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -16,123 +13,96 @@ extern char **environ;
 
 namespace {
 
-// An anonymous temporary file under TMPDIR (or /tmp when it isn't set),
-// gone once closed; null with errno set when none can be made.
-std::FILE *temporary_file()
+// An anonymous temporary file, gone once closed; -1 when none can be made.
+int temporary_file()
 {
     const char *folder = std::getenv("TMPDIR");
     std::string name = std::string(folder != nullptr && folder[0] != '\0' ? folder : "/tmp") + "/gnuplot.XXXXXX";
     int fd = mkostemp(&name[0], O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
-    unlink(name.c_str());
-    std::FILE *f = fdopen(fd, "w+");
-    if (f == nullptr)
-        close(fd);
-    return f;
+    if (fd >= 0)
+        unlink(name.c_str());
+    return fd;
 }
 
-// What a temporary file holds, from its start.
-std::string contents(std::FILE *f)
+std::string contents(int fd)
 {
     std::string text;
-    std::rewind(f);
     char block[64 * 1024];
-    for (std::size_t n; (n = std::fread(block, 1, sizeof block, f)) > 0;)
-        text.append(block, n);
+    ssize_t n;
+    for (off_t at = 0; (n = pread(fd, block, sizeof block, at)) > 0; at += n)
+        text.append(block, static_cast<std::size_t>(n));
     return text;
 }
 
-// The last non-empty line of gnuplot's messages, for the one line the tool
-// writes.
+// The last line of gnuplot's messages, on one line.
 std::string last_line(std::string text)
 {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
         text.pop_back();
-    std::size_t start = text.rfind('\n');
-    text = start == std::string::npos ? text : text.substr(start + 1);
+    text = text.substr(text.rfind('\n') + 1);
     for (char &c : text)
         if (static_cast<unsigned char>(c) < ' ')
             c = ' ';
     return text.size() > 200 ? text.substr(0, 200) + "..." : text;
 }
 
-} // namespace
-
-std::string chart_text(const std::string &text)
+// Runs gnuplot with the files as its standard streams; false, with *error,
+// when it can't be run or doesn't end well.
+bool run(const int files[3], const std::vector<std::string> &args, std::string *error)
 {
-    std::string shown = printable(text);
-    for (std::size_t at = 0; (at = shown.find("]]>", at)) != std::string::npos; at += 2)
-        shown.replace(at + 2, 1, "\\x3e");
-    return shown;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (int i = 0; i < 3; i++)
+        posix_spawn_file_actions_adddup2(&actions, files[i], i);
+    // gnuplot -c reads the script from a file: its standard input.
+    std::vector<char *> argv = {const_cast<char *>("gnuplot"), const_cast<char *>("-c"),
+                                const_cast<char *>("/dev/stdin")};
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    int spawned = posix_spawnp(&pid, "gnuplot", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        *error = spawned == ENOENT ? "gnuplot is not installed (apt-get install gnuplot-nox)"
+                                   : std::string("cannot run gnuplot: ") + std::strerror(spawned);
+        return false;
+    }
+    int status = 0;
+    pid_t waited;
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    if (waited < 0) // with SIGCHLD ignored, say, gnuplot's end can't be known
+        *error = std::string("cannot wait for gnuplot: ") + std::strerror(errno);
+    else if (WIFSIGNALED(status))
+        *error = std::string("gnuplot failed: killed by ") + strsignal(WTERMSIG(status));
+    else if (WEXITSTATUS(status) != 0) {
+        std::string why = last_line(contents(files[2]));
+        *error = "gnuplot failed" + (why.empty() ? "" : ": " + why);
+    } else
+        return true;
+    return false;
 }
 
-bool run_gnuplot(const char *program, const std::string &script,
-                 const std::vector<std::string> &args, std::string *chart)
-{
-    // The script, the chart and the messages go through anonymous temporary
-    // files: no pipe to block on or to break, whatever gnuplot does.
-    std::FILE *in = temporary_file();
-    std::FILE *out = temporary_file();
-    std::FILE *messages = temporary_file();
-    bool ok = in != nullptr && out != nullptr && messages != nullptr &&
-              std::fwrite(script.data(), 1, script.size(), in) == script.size() &&
-              std::fflush(in) == 0 && std::fseek(in, 0, SEEK_SET) == 0;
-    if (!ok) {
-        std::fprintf(stderr, "%s: cannot make a temporary file for gnuplot: %s\n", program,
-                     std::strerror(errno));
-    }
+} // namespace
 
-    pid_t pid = 0;
-    int spawned = 0;
-    if (ok) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fileno(in), 0);
-        posix_spawn_file_actions_adddup2(&actions, fileno(out), 1);
-        posix_spawn_file_actions_adddup2(&actions, fileno(messages), 2);
-        // gnuplot -c reads the script from a file: its standard input,
-        // opened afresh from the start.
-        std::vector<char *> argv = {const_cast<char *>("gnuplot"), const_cast<char *>("-c"),
-                                    const_cast<char *>("/dev/stdin")};
-        for (const std::string &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        spawned = posix_spawnp(&pid, "gnuplot", &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0) {
-            ok = false;
-            if (spawned == ENOENT)
-                std::fprintf(stderr, "%s: gnuplot is not installed (apt-get install gnuplot-nox)\n",
-                             program);
-            else
-                std::fprintf(stderr, "%s: cannot run gnuplot: %s\n", program, std::strerror(spawned));
-        }
+bool run_gnuplot(const std::string &script, const std::vector<std::string> &args, std::string *chart,
+                 std::string *error)
+{
+    int files[3] = {temporary_file(), temporary_file(), temporary_file()}; // script, chart, messages
+    bool ok = files[0] >= 0 && files[1] >= 0 && files[2] >= 0 &&
+              write(files[0], script.data(), script.size()) == static_cast<ssize_t>(script.size());
+    if (!ok)
+        *error = std::string("cannot make a temporary file for gnuplot: ") + std::strerror(errno);
+    ok = ok && lseek(files[0], 0, SEEK_SET) == 0 && run(files, args, error);
+    if (ok)
+        *chart = contents(files[1]);
+    if (ok && chart->empty()) {
+        ok = false;
+        *error = "gnuplot wrote no chart";
     }
-    if (ok) {
-        int status = 0;
-        pid_t waited;
-        while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
-        }
-        int wait_error = errno;
-        *chart = contents(out);
-        if (waited < 0) {
-            // With SIGCHLD ignored, say, gnuplot's end can't be known.
-            ok = false;
-            std::fprintf(stderr, "%s: cannot wait for gnuplot: %s\n", program, std::strerror(wait_error));
-        } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            ok = false;
-            std::string why = WIFSIGNALED(status) ? std::string("killed by ") + strsignal(WTERMSIG(status))
-                                                  : last_line(contents(messages));
-            std::fprintf(stderr, "%s: gnuplot failed%s%s\n", program, why.empty() ? "" : ": ",
-                         why.c_str());
-        } else if (chart->empty()) {
-            ok = false;
-            std::fprintf(stderr, "%s: gnuplot wrote no chart\n", program);
-        }
-    }
-    for (std::FILE *f : {in, out, messages})
-        if (f != nullptr)
-            std::fclose(f);
+    for (int fd : files)
+        if (fd >= 0)
+            close(fd);
     return ok;
 }

@@ -3,25 +3,19 @@
 // The script comes from the tool alone. Text from the user, such as a file
 // name in a title, is passed to gnuplot as the arguments ARG1, ARG2, ...,
 // which the script uses as string values: it is never read as a command.
-// gnuplot writes the chart to its standard output, which the runner keeps,
-// so that the tool writes the file itself (whole_file.h).
+// The script, the chart and gnuplot's messages go through anonymous
+// temporary files under TMPDIR (or /tmp): no pipe to block on or to break,
+// whatever gnuplot does; the tool writes the chart's file itself.
 #ifndef GNUPLOT_H
 #define GNUPLOT_H
 
 #include <string>
 #include <vector>
 
-// text as it may stand in a chart: valid UTF-8 on one line (printable in
-// whole_file.h), with "]]>", which gnuplot's SVG leaves as it is and XML
-// forbids in text, shown as "]]\x3e". gnuplot escapes the rest of XML's
-// special characters itself.
-std::string chart_text(const std::string &text);
-
 // Runs gnuplot on script with args, and stores what it wrote in *chart.
-// gnuplot's own messages are shown only when it fails. Returns false, with
-// one line on stderr that starts with program, when gnuplot is missing,
-// fails or writes no chart.
-bool run_gnuplot(const char *program, const std::string &script,
-                 const std::vector<std::string> &args, std::string *chart);
+// Returns false with the reason in *error when gnuplot is missing, fails
+// (its last message line is the reason) or writes no chart.
+bool run_gnuplot(const std::string &script, const std::vector<std::string> &args, std::string *chart,
+                 std::string *error);
 
 #endif

@@ -21,30 +21,27 @@
 // PROFILE, or a PROFILE that is no complete, well-formed call graph of
 // gprof -b; 3 when memory runs out.
 #include "command_line.h"
-#include "profile_graph.h"
-#include "whole_file.h"
+#include "gprof_profile.h"
+#include "message.h"
+#include "printable.h"
+#include "read_file.h"
+#include "replace_file.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <string>
 
 namespace {
 
-const char program[] = "gprof_dot";
-const char usage[] =
-    "usage: gprof_dot [--node-threshold PCT] [--edge-threshold PCT] PROFILE OUTPUT.dot\n";
+const char usage[] = "usage: gprof_dot [--node-threshold PCT] [--edge-threshold PCT] PROFILE OUTPUT.dot\n";
 const std::size_t profile_limit = std::size_t{256} << 20;
 
-// A threshold option's value: a percentage from 0 to 100.
-bool threshold(command_line &line, const char *name, double *value)
+// A threshold option's value: a percentage from 0 to 100; false for others.
+bool percentage(const char *text, double *value)
 {
-    if (line.options.count(name) == 0)
-        return true;
-    const std::string &t = line.options[name];
-    if (!is_decimal(t) || t.size() > 20)
+    if (!is_decimal(text) || std::string(text).size() > 20)
         return false;
-    *value = std::strtod(t.c_str(), nullptr);
+    *value = std::strtod(text, nullptr);
     return *value <= 100;
 }
 
@@ -52,43 +49,43 @@ bool threshold(command_line &line, const char *name, double *value)
 
 int main(int argc, char **argv)
 {
-    command_line line;
-    int status = read_command_line(argc, argv, program, usage,
-                                   {{"node-threshold", true}, {"edge-threshold", true}}, &line);
+    message_init("gprof_dot");
+    const option options[] = {{"node-threshold", required_argument, nullptr, 'n'},
+                              {"edge-threshold", required_argument, nullptr, 'e'},
+                              {"help", no_argument, nullptr, 'h'},
+                              {nullptr, 0, nullptr, 0}};
+    double thresholds[2] = {0.5, 0.1}; // node, edge
+    int status = -1;
+    for (int c; (c = next_option(argc, argv, options, usage, &status)) != -1;) {
+        bool node = c == 'n';
+        if (!percentage(optarg, &thresholds[node ? 0 : 1]))
+            return usage_error(usage, std::string(node ? "--node" : "--edge") + "-threshold takes a percentage: " + optarg);
+    }
     if (status >= 0)
         return status;
-    if (line.operands.size() < 2)
-        return usage_error(program, usage, "PROFILE and OUTPUT.dot are needed");
-    if (line.operands.size() > 2)
-        return too_many_operands(program, usage, line, 2);
-    double node_threshold = 0.5;
-    double edge_threshold = 0.1;
-    if (!threshold(line, "node-threshold", &node_threshold))
-        return usage_error(program, usage, "--node-threshold takes a percentage: " + line.options["node-threshold"]);
-    if (!threshold(line, "edge-threshold", &edge_threshold))
-        return usage_error(program, usage, "--edge-threshold takes a percentage: " + line.options["edge-threshold"]);
-    const std::string &profile = line.operands[0];
-    const std::string &output = line.operands[1];
-    if (output_is_input(program, output, profile))
-        return 2;
+    if (argc - optind < 2)
+        return usage_error(usage, "PROFILE and OUTPUT.dot are needed");
+    if (argc - optind > 2)
+        return usage_error(usage, std::string("too many operands: ") + argv[optind + 2]);
+    const std::string profile = argv[optind];
+    const std::string output = argv[optind + 1];
+    const std::string shown = printable(profile);
+    if (output_is_input(output, profile))
+        return fail(2, "%s: is the same file as the input %s", printable(output).c_str(), shown.c_str());
 
-    std::string dot;
+    std::string dot, error;
     try {
-        std::string text, error;
-        if (!read_whole_file(profile, profile_limit, &text, &error)) {
-            std::fprintf(stderr, "%s: %s: %s\n", program, printable(profile).c_str(), error.c_str());
-            return 1;
-        }
-        profile_graph g = parse_profile(text);
-        dot = dot_of(g, choose_drawn(g, node_threshold, edge_threshold), node_threshold);
-    } catch (const bad_profile &bad) {
-        std::string where = bad.line > 0 ? "line " + std::to_string(bad.line) + ": " : "";
-        std::fprintf(stderr, "%s: %s: %s%s\n", program, printable(profile).c_str(), where.c_str(),
-                     printable(bad.what.substr(0, 200)).c_str());
-        return 2;
+        std::string text;
+        profile_graph g;
+        if (!read_file(profile, profile_limit, &text, &error))
+            return fail(1, "%s: %s", shown.c_str(), error.c_str());
+        if (!read_gprof_profile(text, &g, &error))
+            return fail(2, "%s: %s", shown.c_str(), printable(error).c_str());
+        dot = dot_of(g, choose_drawn(g, thresholds[0], thresholds[1]), thresholds[0]);
     } catch (const std::bad_alloc &) {
-        std::fprintf(stderr, "%s: %s: out of memory\n", program, printable(profile).c_str());
-        return 3;
+        return fail(3, "%s: out of memory", shown.c_str());
     }
-    return write_whole_file(program, output, dot) ? 0 : 1;
+    if (!replace_with(output, dot, &error))
+        return fail(1, "%s: cannot write: %s", printable(output).c_str(), error.c_str());
+    return 0;
 }

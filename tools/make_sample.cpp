@@ -10,11 +10,12 @@
 // Exit status: 0 when FILE was written (or left); 1 when it can't be
 // written; 2 for a usage error; 3 when memory runs out.
 #include "command_line.h"
+#include "message.h"
+#include "printable.h"
+#include "replace_file.h"
 #include "sample_keys.h"
-#include "whole_file.h"
 
 #include <climits>
-#include <cstdio>
 #include <new>
 #include <random>
 #include <string>
@@ -22,7 +23,6 @@
 
 namespace {
 
-const char program[] = "make_sample";
 const char usage[] = "usage: make_sample [--if-missing] [--order random|ascending|descending|repeated|"
                      "nearly-sorted] FILE [COUNT [SEED]]\n";
 
@@ -30,51 +30,57 @@ const char usage[] = "usage: make_sample [--if-missing] [--order random|ascendin
 
 int main(int argc, char **argv)
 {
-    command_line line;
-    int status = read_command_line(argc, argv, program, usage, {{"if-missing", false}, {"order", true}},
-                                   &line);
+    message_init("make_sample");
+    const option options[] = {{"if-missing", no_argument, nullptr, 'm'},
+                              {"order", required_argument, nullptr, 'o'},
+                              {"help", no_argument, nullptr, 'h'},
+                              {nullptr, 0, nullptr, 0}};
+    bool if_missing = false;
+    std::string order = "random";
+    int status = -1;
+    for (int c; (c = next_option(argc, argv, options, usage, &status)) != -1;) {
+        if (c == 'm')
+            if_missing = true;
+        else
+            order = optarg;
+    }
     if (status >= 0)
         return status;
-    std::string order = line.options.count("order") != 0 ? line.options["order"] : "random";
     if (!is_sample_order(order))
-        return usage_error(program, usage, "unknown order: " + order);
-    if (line.operands.empty())
-        return usage_error(program, usage, "no FILE given");
-    if (line.operands.size() > 3)
-        return too_many_operands(program, usage, line, 3);
-    const std::string &path = line.operands[0];
+        return usage_error(usage, "unknown order: " + order);
+    int operands = argc - optind;
+    if (operands == 0)
+        return usage_error(usage, "no FILE given");
+    if (operands > 3)
+        return usage_error(usage, std::string("too many operands: ") + argv[optind + 3]);
+    const std::string path = argv[optind];
     unsigned long long count = 1000000;
     unsigned long long seed = std::random_device{}();
-    if (line.operands.size() >= 2 && !parse_whole_number(line.operands[1], INT_MAX, &count))
-        return usage_error(program, usage, "COUNT must be a whole number from 0 to 2147483647: " + line.operands[1]);
-    if (line.operands.size() == 3 && !parse_whole_number(line.operands[2], ULLONG_MAX, &seed))
-        return usage_error(program, usage, "SEED must be a whole number from 0 to 18446744073709551615: " +
-                                               line.operands[2]);
+    if (operands >= 2 && !parse_whole_number(argv[optind + 1], INT_MAX, &count))
+        return usage_error(usage, std::string("COUNT must be a whole number from 0 to 2147483647: ") + argv[optind + 1]);
+    if (operands == 3 && !parse_whole_number(argv[optind + 2], ULLONG_MAX, &seed))
+        return usage_error(usage, std::string("SEED must be a whole number from 0 to 18446744073709551615: ") +
+                                      argv[optind + 2]);
 
     struct stat st;
-    if (line.options.count("if-missing") != 0 && stat(path.c_str(), &st) == 0)
+    if (if_missing && stat(path.c_str(), &st) == 0)
         return 0;
 
     // The file is opened before anything is drawn, so that a path that
     // can't be written fails at once.
-    whole_file out;
+    const std::string shown = printable(path);
+    replacement out;
     std::string error;
-    if (!whole_file_open(&out, path, &error)) {
-        std::fprintf(stderr, "%s: %s: cannot write: %s\n", program, printable(path).c_str(), error.c_str());
-        return 1;
-    }
+    if (!replace_begin(&out, path, &error))
+        return fail(1, "%s: cannot write: %s", shown.c_str(), error.c_str());
     std::mt19937_64 rng(seed);
     try {
         write_sample_keys(out.out, order, static_cast<std::size_t>(count), rng);
     } catch (const std::bad_alloc &) {
-        whole_file_abandon(&out);
-        std::fprintf(stderr, "%s: %s: out of memory for %llu keys\n", program, printable(path).c_str(),
-                     count);
-        return 3;
+        replace_rollback(&out);
+        return fail(3, "%s: out of memory for %llu keys", shown.c_str(), count);
     }
-    if (!whole_file_commit(&out, &error)) {
-        std::fprintf(stderr, "%s: %s: cannot write: %s\n", program, printable(path).c_str(), error.c_str());
-        return 1;
-    }
+    if (!replace_commit(&out, &error))
+        return fail(1, "%s: cannot write: %s", shown.c_str(), error.c_str());
     return 0;
 }

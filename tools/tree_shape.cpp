@@ -14,8 +14,10 @@
 #include "gnuplot.h"
 #include "insertion_shape.h"
 #include "int_reader.h"
+#include "message.h"
+#include "printable.h"
+#include "replace_file.h"
 #include "shape_report.h"
-#include "whole_file.h"
 
 #include <cerrno>
 #include <climits>
@@ -30,19 +32,14 @@
 
 namespace {
 
-const char program[] = "tree_shape";
-
 const char usage[] = "usage: tree_shape [--svg OUT] FILE [COUNT]\n";
 
 // Returns the exit status: 0, or the reader's for a bad or short file.
 int read_keys(const char *path, int count, std::vector<int> *keys)
 {
     int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        std::fprintf(stderr, "%s: %s: cannot open: %s\n", program, printable(path).c_str(),
-                     std::strerror(errno));
-        return 1;
-    }
+    if (fd < 0)
+        return fail(1, "%s: cannot open: %s", printable(path).c_str(), std::strerror(errno));
     auto reader = std::make_unique<int_reader>(); // 64 KiB: not for the stack
     int_reader_init(reader.get(), fd);
     // The keys grow as they are read, so that a short file with a large
@@ -51,45 +48,42 @@ int read_keys(const char *path, int count, std::vector<int> *keys)
     for (int i = 0; i < count && status == 0; i++) {
         int key = 0;
         read_result result = int_reader_next(reader.get(), &key);
-        if (result == READ_INT) {
+        if (result == READ_INT)
             keys->push_back(key);
-            continue;
-        }
-        int_reader_report(reader.get(), result, program, printable(path).c_str(), i + 1, count);
-        status = result == READ_IO_ERROR ? 1 : 2;
+        else
+            status = int_reader_report(reader.get(), result, printable(path).c_str(), i + 1, count);
     }
     close(fd);
     return status;
-}
-
-// Draws the histogram with gnuplot and writes it to out, whole.
-bool draw_histogram(const char *path, const tree_figures &f, const std::vector<depth_band> &bands,
-                    const char *out)
-{
-    std::string chart;
-    return run_gnuplot(program, shape_chart_script(f, bands), {chart_text(path) + shape_title_figures(f)}, &chart) &&
-           write_whole_file(program, out, chart);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    command_line line;
-    int status = read_command_line(argc, argv, program, usage, {{"svg", true}}, &line);
+    message_init("tree_shape");
+    const option options[] = {{"svg", required_argument, nullptr, 's'},
+                              {"help", no_argument, nullptr, 'h'},
+                              {nullptr, 0, nullptr, 0}};
+    const char *svg = nullptr;
+    int status = -1;
+    while (next_option(argc, argv, options, usage, &status) != -1)
+        svg = optarg;
     if (status >= 0)
         return status;
-    if (line.operands.empty())
-        return usage_error(program, usage, "no FILE given");
-    if (line.operands.size() > 2)
-        return too_many_operands(program, usage, line, 2);
-    const char *path = line.operands[0].c_str();
-    const char *svg = line.options.count("svg") != 0 ? line.options["svg"].c_str() : nullptr;
+    if (svg != nullptr && svg[0] == '\0')
+        return usage_error(usage, "--svg takes a file name");
+    int operands = argc - optind;
+    if (operands == 0)
+        return usage_error(usage, "no FILE given");
+    if (operands > 2)
+        return usage_error(usage, std::string("too many operands: ") + argv[optind + 2]);
+    const char *path = argv[optind];
     unsigned long long count = 1000000;
-    if (line.operands.size() == 2 && (!parse_whole_number(line.operands[1], INT_MAX, &count) || count < 1))
-        return usage_error(program, usage, "COUNT must be a whole number from 1 to 2147483647: " + line.operands[1]);
-    if (svg != nullptr && output_is_input(program, svg, path))
-        return 2;
+    if (operands == 2 && (!parse_whole_number(argv[optind + 1], INT_MAX, &count) || count < 1))
+        return usage_error(usage, std::string("COUNT must be a whole number from 1 to 2147483647: ") + argv[optind + 1]);
+    if (svg != nullptr && output_is_input(svg, path))
+        return fail(2, "%s: is the same file as the input %s", printable(svg).c_str(), printable(path).c_str());
 
     try {
         std::vector<int> keys;
@@ -99,16 +93,17 @@ int main(int argc, char **argv)
         tree_figures f = insertion_shape(keys);
         std::vector<depth_band> bands = depth_bands(f);
         // The chart first: when it can't be drawn, nothing is printed.
-        if (svg != nullptr && !draw_histogram(path, f, bands, svg))
-            return 1;
+        std::string chart, error;
+        if (svg != nullptr && !run_gnuplot(shape_chart_script(f, bands), {chart_text(path) + shape_title_figures(f)},
+                                           &chart, &error))
+            return fail(1, "%s", error.c_str());
+        if (svg != nullptr && !replace_with(svg, chart, &error))
+            return fail(1, "%s: cannot write: %s", printable(svg).c_str(), error.c_str());
         std::string report = shape_report(f, bands);
-        if (std::fputs(report.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
-            std::fprintf(stderr, "%s: cannot write the report: %s\n", program, std::strerror(errno));
-            return 4;
-        }
+        if (std::fputs(report.c_str(), stdout) < 0 || std::fflush(stdout) != 0)
+            return fail(4, "cannot write the report: %s", std::strerror(errno));
     } catch (const std::bad_alloc &) {
-        std::fprintf(stderr, "%s: %s: out of memory\n", program, printable(path).c_str());
-        return 3;
+        return fail(3, "%s: out of memory", printable(path).c_str());
     }
     return 0;
 }
