@@ -1,5 +1,6 @@
 #include "ADT_llist.h"
 
+#include <cassert>
 #include <cstdlib>
 
 LLIST *create_list(llist_compare compare, llist_print print)
@@ -30,65 +31,44 @@ void destroy_list(LLIST *list)
 
 bool add_node_at(LLIST *list, unsigned position, void *element)
 {
+    assert(list != nullptr);
     if (list->count < position)
         return false;
     node *n = static_cast<node *>(std::malloc(sizeof(node)));
     if (n == nullptr)
         return false;
-    n->data = element;
-    n->next = nullptr;
-
-    if (list->count == 0) {
-        list->head = n;
-        list->tail = n;
-    } else if (position == 0) {
-        n->next = list->head;
-        list->head = n;
-    } else {
-        list->cur = list->head;
-        for (unsigned i = 1; i != position; i++)
-            list->cur = list->cur->next;
-        if (position == list->count) {
-            list->cur->next = n;
-            list->tail = n;
-        } else {
-            n->next = list->cur->next;
-            list->cur->next = n;
-        }
+    // The link to the position; cur ends on the node before it, when any.
+    node **link = &list->head;
+    for (unsigned i = 0; i != position; i++) {
+        list->cur = *link;
+        link = &list->cur->next;
     }
+    n->data = element;
+    n->next = *link;
+    *link = n;
+    if (n->next == nullptr)
+        list->tail = n;
     list->count++;
     return true;
 }
 
 bool del_node_at(LLIST *list, unsigned position)
 {
+    assert(list != nullptr);
     if (position >= list->count)
         return false;
-
-    if (list->count == 1) {
-        std::free(list->head);
-        list->head = nullptr;
-        list->tail = nullptr;
-        list->cur = nullptr;
-        list->count = 0;
-        return true;
-    }
-
-    node *prev = nullptr;
-    list->cur = list->head;
+    node *before = nullptr;
+    node **link = &list->head;
     for (unsigned i = 0; i != position; i++) {
-        prev = list->cur;
-        list->cur = list->cur->next;
+        before = *link;
+        link = &before->next;
     }
-    if (position == 0) {
-        list->head = list->cur->next;
-    } else if (position == list->count - 1) {
-        prev->next = nullptr;
-        list->tail = prev;
-    } else {
-        prev->next = list->cur->next;
-    }
-    std::free(list->cur);
+    node *n = *link;
+    assert(n != nullptr); // count says the list holds it
+    *link = n->next;
+    if (list->tail == n)
+        list->tail = before;
+    std::free(n);
     list->cur = nullptr;
     list->count--;
     return true;
@@ -96,19 +76,18 @@ bool del_node_at(LLIST *list, unsigned position)
 
 void *get_data_at(LLIST *list, unsigned position)
 {
+    assert(list != nullptr);
     if (position >= list->count)
         return nullptr;
     list->cur = list->head;
-    for (unsigned i = 0; list->cur != nullptr; i++) {
-        if (i == position)
-            return list->cur->data;
+    for (unsigned i = 0; i != position; i++)
         list->cur = list->cur->next;
-    }
-    return nullptr;
+    return list->cur->data;
 }
 
 int find_data(LLIST *list, void *key)
 {
+    assert(list != nullptr && list->compare != nullptr);
     int i = 0;
     for (list->cur = list->head; list->cur != nullptr; list->cur = list->cur->next, i++) {
         if (list->compare(list->cur->data, key) == 0)
@@ -119,6 +98,7 @@ int find_data(LLIST *list, void *key)
 
 void print_all(LLIST *list, node *start)
 {
+    assert(start == nullptr || (list != nullptr && list->print != nullptr));
     for (node *n = start; n != nullptr;) {
         list->print(n->data);
         n = n->next;

@@ -23,7 +23,10 @@
 //
 // The handle and every node come from malloc; a removed node goes back with
 // free. destroy_list is the only operation that frees a whole list or its
-// handle. No operation tests the pointer it is given or writes a message.
+// handle. No operation writes a message. Builds without NDEBUG (Debug, the
+// sanitizer build) assert each operation's preconditions at its entry: a
+// handle, and the callback that the operation calls; the Release libraries
+// test nothing.
 //
 // There is no lock, and no operation may run alongside any other on the same
 // list, lookups and prints included: every walk but print_all writes cur.

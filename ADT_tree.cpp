@@ -1,5 +1,6 @@
 #include "ADT_tree.h"
 
+#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 
@@ -137,6 +138,7 @@ nod *add_bst(nod *root, int key)
 
 bool BST_insert(BST_TREE *tree, int key)
 {
+    assert(tree != nullptr);
     nod **link = insert_link(&tree->root, key);
     nod *n = new_nod(key);
     if (n == nullptr)
@@ -155,6 +157,7 @@ nod *search_bst(nod *root, int key)
 
 nod *find_smallest_node(nod *root)
 {
+    assert(root != nullptr);
     while (root->left != nullptr)
         root = root->left;
     return root;
@@ -162,6 +165,7 @@ nod *find_smallest_node(nod *root)
 
 nod *find_largest_node(nod *root)
 {
+    assert(root != nullptr);
     while (root->right != nullptr)
         root = root->right;
     return root;
@@ -169,6 +173,7 @@ nod *find_largest_node(nod *root)
 
 nod *delete_bst(nod *root, int key, bool *found)
 {
+    assert(found != nullptr);
     nod **link = &root;
     for (;;) {
         nod *n = *link;
@@ -200,6 +205,7 @@ nod *delete_bst(nod *root, int key, bool *found)
 
 bool BST_delete(BST_TREE *tree, int key)
 {
+    assert(tree != nullptr);
     bool found = false;
     nod *root = delete_bst(tree->root, key, &found);
     if (found) {
@@ -246,6 +252,7 @@ void traverse_postorder(nod *root)
 
 void BST_print(BST_TREE *tree, int order)
 {
+    assert(tree != nullptr);
     std::puts("BST_TREE");
     std::printf("size : %d\n", tree->size);
     std::printf("data : ");

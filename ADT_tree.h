@@ -21,7 +21,9 @@
 // The handle and every node come from malloc, and a deleted node goes back
 // with free; callers may build or free nodes the same way. destroy_bst_tree
 // is the only operation that frees a whole tree or its handle. No operation
-// tests the pointer it is given or writes a message.
+// writes a message. Builds without NDEBUG (Debug, the sanitizer build)
+// assert each operation's preconditions at its entry: a handle, a root where
+// one is required, a place for *found; the Release libraries test nothing.
 //
 // There is no lock, and no operation may run alongside any other on the same
 // tree, searches and prints included: the print walks relink nodes as they go.

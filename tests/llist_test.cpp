@@ -143,7 +143,6 @@ TEST_F(list_fixture, AMillionHeadInsertionsRunAscending)
     destroy_list(list);
     list = nullptr;
     EXPECT_EQ(frees_seen(), n + 1);
-    EXPECT_EQ(values[0], n);
 }
 
 // ---- removal ----
@@ -190,7 +189,6 @@ TEST_F(list_fixture, RemoveHeadMiddleAndTail)
         while (list->count > 0)
             del_node_at(list, 0);
     }
-    EXPECT_EQ(a + b + c, 6); // the elements themselves are untouched
 }
 
 TEST_F(list_fixture, RemovePastTheEndChangesNothing)
