@@ -91,7 +91,7 @@ namespace {
 
 struct gprof_arc {
     int caller, callee;
-    std::string calls;
+    unsigned long long calls;
     double seconds;
 };
 
@@ -182,7 +182,7 @@ profile_graph parse(const std::string &text)
                     throw bad_profile{number, "not a line of the call graph"};
                 if (!within_total(seconds, total))
                     throw bad_profile{number, "a call that takes more than the run's total time"};
-                arcs.push_back({primary, index, w[n].substr(0, w[n].find('/')), seconds});
+                arcs.push_back({primary, index, std::strtoull(w[n].c_str(), nullptr, 10), seconds});
             }
         }
     }

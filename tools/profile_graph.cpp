@@ -2,6 +2,7 @@
 
 #include "printable.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -34,8 +35,7 @@ drawn choose_drawn(const profile_graph &g, double node_threshold, double edge_th
         for (const profile_arc *a : callers[f]) {
             has_caller = has_caller || chosen.count(a) != 0;
             if (heaviest == nullptr || a->percent > heaviest->percent ||
-                (a->percent == heaviest->percent &&
-                 std::strtod(a->calls.c_str(), nullptr) > std::strtod(heaviest->calls.c_str(), nullptr)))
+                (a->percent == heaviest->percent && a->calls > heaviest->calls))
                 heaviest = a;
         }
         if (has_caller || heaviest == nullptr)
@@ -48,6 +48,79 @@ drawn choose_drawn(const profile_graph &g, double node_threshold, double edge_th
         if (chosen.count(&a) != 0)
             d.arcs.push_back(&a);
     return d;
+}
+
+void hide_functions(profile_graph *g, const regex_t *pattern)
+{
+    auto matches = [&](const std::string &s) { return !s.empty() && regexec(pattern, s.c_str(), 0, nullptr, 0) == 0; };
+    std::map<std::pair<int, int>, profile_arc> arcs; // by caller and callee
+    std::vector<std::pair<int, int>> order;
+    std::map<int, std::set<int>> callers, callees;   // other functions only
+    for (const profile_arc &a : g->arcs) {
+        order.emplace_back(a.caller, a.callee);
+        arcs[order.back()] = a;
+        if (a.caller != a.callee) {
+            callers[a.callee].insert(a.caller);
+            callees[a.caller].insert(a.callee);
+        }
+    }
+    std::map<int, profile_function *> by_id;
+    for (profile_function &f : g->functions)
+        by_id[f.id] = &f;
+    std::set<int> gone;
+    for (profile_function &h : g->functions) {
+        if (!matches(h.name) && !matches(h.object))
+            continue;
+        gone.insert(h.id);
+        double into = 0;
+        unsigned long long calls_into = 0;
+        for (int c : callers[h.id]) {
+            into += arcs[{c, h.id}].percent;
+            calls_into += arcs[{c, h.id}].calls;
+        }
+        // Each caller takes its part of what h passes on, and keeps the rest.
+        for (int c : callers[h.id]) {
+            const profile_arc in = arcs[{c, h.id}];
+            double cost_part = into > 0 ? in.percent / into : 0;
+            double calls_part = calls_into > 0 ? double(in.calls) / double(calls_into) : 0;
+            double passed = 0;
+            for (int v : callees[h.id]) {
+                const profile_arc &out = arcs[{h.id, v}];
+                auto [it, fresh] = arcs.try_emplace({c, v}, profile_arc{c, v, 0, 0});
+                if (fresh)
+                    order.emplace_back(c, v);
+                if (c != v) {
+                    callers[v].insert(c);
+                    callees[c].insert(v);
+                }
+                it->second.percent += out.percent * cost_part;
+                it->second.calls += static_cast<unsigned long long>(std::llround(double(out.calls) * calls_part));
+                passed += out.percent * cost_part;
+            }
+            profile_function &caller = *by_id[c];
+            caller.self = std::min(caller.percent, caller.self + std::max(0.0, in.percent - passed));
+        }
+        for (int c : callers[h.id])
+            callees[c].erase(h.id);
+        for (int v : callees[h.id])
+            callers[v].erase(h.id);
+        callers.erase(h.id);
+        callees.erase(h.id);
+    }
+    g->arcs.clear();
+    for (const auto &key : order) {
+        profile_arc &a = arcs[key];
+        if (gone.count(a.caller) == 0 && gone.count(a.callee) == 0 && a.caller >= 0) {
+            a.percent = std::min(a.percent, 100.0);
+            g->arcs.push_back(a);
+            a.caller = -1; // taken
+        }
+    }
+    std::vector<profile_function> kept;
+    for (const profile_function &f : g->functions)
+        if (gone.count(f.id) == 0)
+            kept.push_back(f);
+    g->functions = kept;
 }
 
 namespace {
@@ -109,13 +182,14 @@ std::string colour(double share)
 
 std::string dot_of(const profile_graph &g, const drawn &d, double node_threshold)
 {
-    std::string label = "call graph: share of the run's " + g.cost + " with callees (and on its own), calls";
+    std::string label = "call graph: share of the run's " + printable(g.cost) + " with callees (and on its own), calls";
     if (g.no_time)
-        label += "\nno time propagated: the run was too short to be sampled, so every share is 0";
+        label += g.cost == "time" ? "\nno time propagated: the run was too short to be sampled, so every share is 0"
+                                  : "\nno " + printable(g.cost) + " counted, so every share is 0";
     if (d.nodes.size() < g.functions.size()) {
-        char figures[200];
-        std::snprintf(figures, sizeof figures, "\n%zu of %zu functions: those with %g %% of the time or more, and their callers",
-                      d.nodes.size(), g.functions.size(), node_threshold);
+        char figures[300];
+        std::snprintf(figures, sizeof figures, "\n%zu of %zu functions: those with %g %% of the %s or more, and their callers",
+                      d.nodes.size(), g.functions.size(), node_threshold, printable(g.cost).substr(0, 100).c_str());
         label += figures;
     }
     std::ostringstream out;
@@ -130,7 +204,7 @@ std::string dot_of(const profile_graph &g, const drawn &d, double node_threshold
             continue;
         char figures[64];
         std::snprintf(figures, sizeof figures, "%.1f %% (%.1f %%)", f.percent, f.self);
-        std::string text = shown_name(f.name) + "\n" + (f.object.empty() ? "" : shown_name(f.object) + "\n") + figures;
+        std::string text = shown_name(f.name) + "\n" + (f.object.empty() ? "" : shown_name(f.object.substr(f.object.rfind('/') + 1)) + "\n") + figures;
         if (!f.calls.empty())
             text += "\n" + f.calls + (f.calls == "1" ? " call" : " calls");
         out << "  f" << f.id << " [label=" << quoted(text) << ", fillcolor=" << quoted(colour(f.percent / 100))
@@ -142,7 +216,7 @@ std::string dot_of(const profile_graph &g, const drawn &d, double node_threshold
         std::snprintf(text, sizeof text, "%.1f %%\n", 100 * share);
         char width[16];
         std::snprintf(width, sizeof width, "%.2f", 1 + 4 * share);
-        out << "  f" << a->caller << " -> f" << a->callee << " [label=" << quoted(text + a->calls + "×")
+        out << "  f" << a->caller << " -> f" << a->callee << " [label=" << quoted(text + std::to_string(a->calls) + "×")
             << ", color=" << quoted(colour(share)) << ", penwidth=" << width << "];\n";
     }
     out << "}\n";

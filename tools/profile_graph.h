@@ -11,6 +11,7 @@
 #define PROFILE_GRAPH_H
 
 #include <cstddef>
+#include <regex.h>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,7 +19,7 @@
 struct profile_function {
     int id;             // gprof's index, "[N]", or the callgrind reader's own number
     std::string name;
-    std::string object; // the file name of the function's object, or "" (gprof)
+    std::string object; // the path of the function's object, or "" (gprof)
     double percent;     // of the run's cost, with callees
     double self;        // of the run's cost, on its own
     std::string calls;  // "n", "n+recursive", or empty
@@ -26,7 +27,7 @@ struct profile_function {
 
 struct profile_arc {
     int caller, callee;
-    std::string calls;  // "n"
+    unsigned long long calls;
     double percent;     // of the run's cost that goes to the callee through this arc
 };
 
@@ -48,6 +49,13 @@ struct drawn {
     std::vector<const profile_arc *> arcs;  // into the graph's arcs
 };
 drawn choose_drawn(const profile_graph &g, double node_threshold, double edge_threshold);
+
+// Leaves out the functions whose name or object matches pattern (an
+// extended regular expression), as pprof's -hide does: their cost counts
+// in their callers' own share, and a function that a hidden one calls is
+// drawn as called by the hidden one's callers, in proportion to the calls
+// and the cost that each caller gives the hidden one.
+void hide_functions(profile_graph *g, const regex_t *pattern);
 
 // Names longer than this are cut, with an ellipsis, in the labels, and
 // wrap at about label_width bytes a line.

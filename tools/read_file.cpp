@@ -2,33 +2,33 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+
+bool read_rest(std::FILE *in, std::size_t limit, std::string *text, std::string *error)
+{
+    char block[64 * 1024];
+    for (std::size_t n; (n = std::fread(block, 1, sizeof block, in)) > 0;) {
+        if (text->size() + n > limit) {
+            *error = "larger than " + std::to_string(limit >> 20) + " MiB: not read";
+            return false;
+        }
+        text->append(block, n);
+    }
+    if (std::ferror(in) != 0) {
+        *error = std::string("read failed: ") + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
 
 bool read_file(const std::string &path, std::size_t limit, std::string *text, std::string *error)
 {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    std::FILE *in = std::fopen(path.c_str(), "re");
+    if (in == nullptr) {
         *error = std::string("cannot open: ") + std::strerror(errno);
         return false;
     }
     text->clear();
-    char block[64 * 1024];
-    ssize_t n;
-    while ((n = read(fd, block, sizeof block)) != 0) {
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            *error = std::string("read failed: ") + std::strerror(errno);
-        else if (text->size() + static_cast<std::size_t>(n) > limit)
-            *error = "larger than " + std::to_string(limit >> 20) + " MiB: not read";
-        else {
-            text->append(block, static_cast<std::size_t>(n));
-            continue;
-        }
-        close(fd);
-        return false;
-    }
-    close(fd);
-    return true;
+    bool ok = read_rest(in, limit, text, error);
+    std::fclose(in);
+    return ok;
 }
