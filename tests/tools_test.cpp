@@ -3,6 +3,7 @@
 // disks, cut-short writes, endless input, huge counts, a missing gnuplot and
 // --help. After every run the folder must hold exactly the files it should:
 // no partial file, no temporary file, nothing a path made gnuplot run.
+#include "callgrind_profile.h"
 #include "gprof_profile.h"
 #include "process_runner.h"
 #include "replace_file.h"
@@ -443,6 +444,15 @@ TEST(tree_shape, HostileCases)
 
 // ---- gprof_dot ----
 
+// n times U+00E9, two bytes each.
+std::string u8s(int n)
+{
+    std::string s;
+    for (int i = 0; i < n; i++)
+        s += "\u00e9";
+    return s;
+}
+
 // The DOT that the converter writes for a fixture, drawing everything; ""
 // when it fails.
 std::string converted(const scratch_dir &scratch, const std::string &fixture,
@@ -512,6 +522,7 @@ TEST(gprof_dot, RefusesProfilesThatArentWholeCallGraphs)
     };
     const refusal refusals[] = {
         {spoilt("[6]     10.5", "[6]   0x1p10"), 46, "not a number: 0x1p10"},
+        {spoilt("[6]     10.5", "[6]    110.5"), 46, "more than all of the time: 110.5"},
         {spoilt("fact [6]\n-----", "fact [4294967297]\n-----"), 48, "index out of range: [4294967297]"},
         {spoilt("[7]      0.0    0.00    0.00    3000         idle [7]",
                 "[6]      0.0    0.00    0.00    3000         idle [6]"), 51, "a second entry for [6]"},
@@ -580,6 +591,157 @@ TEST(gprof_dot, KeepsTheHeaviestCallerOfAFunctionLeftWithoutOne)
     EXPECT_EQ(rescued.second, (std::vector<std::pair<int, int>>{{1, 2}, {1, 3}, {2, 4}}));
 }
 
+// A graph in short: each function "NAME@OBJECT INCL (SELF) CALLS", then
+// each arc "CALLER>CALLEE SHARE CALLS", shares to a tenth of a percent.
+std::string in_short(const profile_graph &g)
+{
+    std::map<int, std::string> names;
+    std::string s;
+    char line[200];
+    for (const profile_function &f : g.functions) {
+        names[f.id] = f.name + (f.object.empty() ? "" : "@" + f.object);
+        std::snprintf(line, sizeof line, "%s %.1f (%.1f) %s\n", names[f.id].c_str(), f.percent, f.self, f.calls.c_str());
+        s += line;
+    }
+    for (const profile_arc &a : g.arcs) {
+        std::snprintf(line, sizeof line, "%s>%s %.1f %llu\n", names[a.caller].c_str(), names[a.callee].c_str(),
+                      a.percent, a.calls);
+        s += line;
+    }
+    return s;
+}
+
+// Reads text as callgrind's profile; "error: ..." when it is refused.
+std::string callgrind_of(const std::string &text, const std::string &event = "")
+{
+    std::FILE *in = fmemopen(const_cast<char *>(text.data()), text.size(), "r");
+    profile_graph g;
+    std::string error;
+    bool ok = read_callgrind_profile(in, "", event, &g, &error);
+    std::fclose(in);
+    return ok ? in_short(g) : "error: " + error;
+}
+
+// The format's features, a row each, with the figures worked out by hand:
+// main's 20 and calls of 400 and 400; func1's 100 and a call of 300;
+// func2's 700; 820 in all (the format's own extended example).
+TEST(gprof_dot, ReadsEachFeatureOfCallgrindsFormat)
+{
+    const std::string example = "fl=file1.c\nfn=main\n16 20\ncfn=func1\ncalls=1 50\n16 400\ncfi=file2.c\n"
+                                "cfn=func2\ncalls=3 20\n16 400\nfn=func1\n51 100\ncfi=file2.c\ncfn=func2\n"
+                                "calls=2 20\n51 300\nfl=file2.c\nfn=func2\n20 700\n";
+    const std::string figures = "main 100.0 (2.4) \nfunc1 48.8 (12.2) 1\nfunc2 85.4 (85.4) 5\n"
+                                "main>func1 48.8 1\nmain>func2 48.8 3\nfunc1>func2 36.6 2\n";
+    struct row {
+        std::string feature, text, event, want;
+    };
+    const row rows[] = {
+        {"calls and inclusive costs", "# callgrind format\nevents: Instructions\n" + example, "", figures},
+        {"compressed names, comments and blank lines",
+         "events: Instructions\n# names first\nfl=(1) file1.c\nfl=(2) file2.c\n\nfn=(1) main\n16 20\ncfn=(2) func1\n"
+         "calls=1 50\n16 400\ncfi=(2)\ncfn=(3) func2\ncalls=3 20\n16 400\nfn=(2)\n51 100\ncfi=(2)\ncfn=(3)\n"
+         "calls=2 20\n51 300\nfl=(2)\nfn=(3)\n20 700\n",
+         "", figures},
+        {"one name in two objects, cob= for one call only",
+         "events: Ir\nob=(1) /bin/a\nfn=(1) main\n0 10\ncob=(2) /lib/b.so\ncfn=(2) f\ncalls=1 0\n0 30\ncfn=(2)\n"
+         "calls=2 0\n0 60\nfn=(2)\n0 60\nob=(2)\nfn=(2)\n0 30\n",
+         "", "main@/bin/a 100.0 (10.0) \nf@/lib/b.so 30.0 (30.0) 1\nf@/bin/a 60.0 (60.0) 2\n"
+             "main@/bin/a>f@/lib/b.so 30.0 1\nmain@/bin/a>f@/bin/a 60.0 2\n"},
+        {"subpositions: instr and line, +, -, *, hex",
+         "positions: instr line\nevents: Ir\nfn=f\n0x10 5 3\n+3 * 4\n-1 +1 2\n* -1 1\n0xA0 7 0x0a\n", "", "f 100.0 (100.0) \n"},
+        {"jumps and the lines that follow them",
+         "positions: instr line\nevents: Ir\nfn=f\n0x10 5 4\njump=3 +2 *\n+2 *\njcnd=1/2 +3 +1\n* *\n+3 +1 6\n", "",
+         "f 100.0 (100.0) \n"},
+        {"--event, and fewer counts than events",
+         "events: Ir Dr\nfn=main\n1 10 4\ncfn=f\ncalls=1 1\n1 90\nfn=f\n1 90\n", "Dr",
+         "main 100.0 (100.0) \nf 0.0 (0.0) 1\nmain>f 0.0 1\n"},
+        {"event: lines, summary:, totals: and parts whose costs add up, names kept across parts",
+         "version: 1\ncreator: callgrind\npart: 1\nevent: Ir : Instruction Fetches\nevents: Ir\nsummary: 10\n"
+         "fn=(1) main\n0 10\ntotals: 10\npart: 2\nevents: Ir\nsummary: 30\nfn=(1)\n0 10\ncfn=(2) f\ncalls=1 0\n0 20\n"
+         "fn=(2)\n0 20\ntotals: 30\n",
+         "", "main 100.0 (50.0) \nf 50.0 (50.0) 1\nmain>f 50.0 1\n"},
+        {"direct recursion by levels: f'2 merged into f, its calls nested",
+         "events: Ir\nfn=main\n0 10\ncfn=f\ncalls=1 0\n0 90\nfn=f\n0 30\ncfn=f'2\ncalls=1 0\n0 60\nfn=f'2\n0 30\n"
+         "cfn=f'2\ncalls=1 0\n0 30\nfn=f'2\n0 30\n",
+         "", "main 100.0 (10.0) \nf 90.0 (90.0) 1+2\nmain>f 90.0 1\nf>f 60.0 2\n"},
+        {"mutual recursion by levels",
+         "events: Ir\nfn=main\n0 10\ncfn=a\ncalls=1 0\n0 90\nfn=a\n0 10\ncfn=b\ncalls=1 0\n0 80\nfn=b\n0 20\ncfn=a'2\n"
+         "calls=1 0\n0 60\nfn=a'2\n0 20\ncfn=b'2\ncalls=1 0\n0 40\nfn=b'2\n0 40\n",
+         "", "main 100.0 (10.0) \na 90.0 (30.0) 2\nb 80.0 (60.0) 2\nmain>a 90.0 1\na>b 80.0 2\nb>a 60.0 1\n"},
+        {"direct recursion without levels (--separate-recs=1)",
+         "events: Ir\nfn=main\n0 10\ncfn=f\ncalls=1 0\n0 90\nfn=f\n0 90\ncfn=f\ncalls=2 0\n0 90\n", "",
+         "main 100.0 (10.0) \nf 90.0 (90.0) 1+2\nmain>f 90.0 1\nf>f 90.0 2\n"},
+    };
+    for (const row &r : rows)
+        EXPECT_EQ(callgrind_of(r.text, r.event), r.want) << r.feature;
+}
+
+// Broken profiles: the line and what is wrong with it.
+TEST(gprof_dot, RefusesBrokenCallgrindProfiles)
+{
+    const std::pair<std::string, std::string> refusals[] = {
+        {"events: Ir\nfn=f\n\x7f" "ELF\x01\x02\n", "line 3: not a line of callgrind's profile"},
+        {std::string("events: Ir\nfn=f\n1 2\0 3\n", 23), "line 3: holds a NUL byte"},
+        {"positions: line\nfn=f\n", "line 2: no events: line"},
+        {"events: Ir\nfn=(3)\n", "line 2: (3) was never defined"},
+        {"events: Ir\n1 2\n", "line 2: a cost line before any fn="},
+        {"events: Ir Dr\nfn=f\n1 2 3 4\n", "line 3: more counts than the 2 events"},
+        {"events: Ir\nfn=f\n1 2x\n", "line 3: not a number: 2x"},
+        {"events: Ir\nfn=f\n1 18446744073709551616\n", "line 3: a number past 64 bits: 18446744073709551616"},
+        {"events: Ir\nfn=f\n1 18446744073709551615\n+1 1\n", "line 4: costs that add up past 64 bits"},
+        {"events: Ir\nfn=f\ncfn=g\ncalls=1 0\nfn=g\n", "line 5: calls= on line 4 has no cost line after it"},
+        {"events: Ir\nfn=f\ncfn=g\ncalls=1 0\n", "line 4: calls= on line 4 has no cost line after it"},
+        {"events: Ir Dr\nfn=f\n1 2\n", "line 1: no event DLmr in this profile, whose events are: Ir Dr"},
+    };
+    for (const auto &[text, why] : refusals)
+        EXPECT_EQ(callgrind_of(text, why.find("DLmr") != std::string::npos ? "DLmr" : ""), "error: " + why) << text;
+}
+
+// fixtures/callgrind_twin.out: valgrind --tool=callgrind (default options)
+// of fixtures/callgrind_twin/prog.c, which has direct (fact) and mutual
+// (is_even, is_odd) recursion, calls malloc, and has a function twin of its
+// own besides libtwin.so's. Each figure worked out from the file's lines:
+// 382,250 instructions in all.
+TEST(gprof_dot, TheFiguresOfARealCallgrindProfile)
+{
+    std::string text = slurp(std::string(FIXTURES) + "/callgrind_twin.out");
+    std::string got = callgrind_of(text);
+    auto share = [](double cost) {
+        char s[32];
+        std::snprintf(s, sizeof s, "%.1f", 100 * cost / 382250);
+        return std::string(s);
+    };
+    const std::pair<std::string, std::string> figures[] = {
+        {"main@/tmp/fx/prog ", share(243895)},                 // the call from (below main)
+        {"is_even@/tmp/fx/prog ", share(65250) + " (" + share(996 + 300 + 24304 + 7350) + ") 2550\n"}, // 100 + 2450
+        {"is_odd@/tmp/fx/prog ", share(63954) + " (" + share(986 + 297 + 23814 + 7203) + ") 2500\n"},
+        {"fact@/tmp/fx/prog ", share(11576) + " (" + share(1216 + 486 + 7050 + 2824) + ") 100+582\n"},
+        {"twin@/tmp/fx/prog ", share(30900) + " "},
+        {"twin@/tmp/fx/libtwin.so ", share(112420) + " (" + share(93408) + ") 100\n"},
+        {"is_even@/tmp/fx/prog>is_odd@/tmp/fx/prog ", share(63954) + " 2500\n"},   // 99 + 2401 calls
+        {"is_odd@/tmp/fx/prog>is_even@/tmp/fx/prog ", share(62671) + " 2450\n"},   // into is_even'2
+        {"fact@/tmp/fx/prog>fact@/tmp/fx/prog ", share(9874) + " 582\n"},           // into fact'2
+    };
+    for (const auto &[what, figure] : figures)
+        EXPECT_TRUE(has(got, "\n" + what + figure)) << what << figure;
+    EXPECT_FALSE(has(got, "'2"));
+
+    // Hiding libc folds malloc and free into their callers' own cost.
+    std::FILE *in = fmemopen(&text[0], text.size(), "r");
+    profile_graph g;
+    std::string error;
+    ASSERT_TRUE(read_callgrind_profile(in, "", "", &g, &error)) << error;
+    std::fclose(in);
+    regex_t libc;
+    ASSERT_EQ(regcomp(&libc, "libc\\.so", REG_EXTENDED | REG_NOSUB), 0);
+    hide_functions(&g, &libc);
+    regfree(&libc);
+    std::string hidden = in_short(g);
+    EXPECT_TRUE(has(hidden, "\ntwin@/tmp/fx/libtwin.so " + share(112420) + " (" + share(93408 + 8808 + 8800) + ") 100\n"))
+        << hidden;
+    EXPECT_FALSE(has(hidden, "\nmalloc@"));
+}
+
 TEST(gprof_dot, HostileCases)
 {
     scratch_dir scratch;
@@ -604,7 +766,8 @@ TEST(gprof_dot, HostileCases)
     for (int i = 0; i < 2000; i++)
         long_name = "std::vector<" + long_name + "int>";
     std::string names = spoilt("names.txt", "3000+33000   fact [6]",
-                               "3000+33000   fa\"ct\\ \xff\x01]]><&x " + long_name + " [6]");
+                               "3000+33000   fa\"ct\\ \xff\x01]]><&x " + std::string(51, 'x') + u8s(60) +
+                                   long_name + " [6]");
     // 80,000 functions, each called by main and by the one before it.
     std::string big = scratch / "big.txt";
     {
@@ -652,7 +815,13 @@ TEST(gprof_dot, HostileCases)
         {{tool, "--node-threshold=0", names, "names.dot"}, 0, "", {"names.dot"}, {}, "",
          [](const std::string &work) {
              std::string dot = slurp(work + "/names.dot");
-             EXPECT_TRUE(has(dot, "fa\\\"ct\\\\ \\\\xff\\\\x01]]><&x std::vector<"));
+             EXPECT_TRUE(has(dot, "fa\\\"ct\\\\ \\\\xff\\\\x01]]><&x xxxxx"));
+             // Wrapped at about 80 bytes a line, never inside a character:
+             // the lines of é are whole (and the SVG below well-formed).
+             std::string label = dot.substr(dot.find("fa\\\"ct"), 2400);
+             for (std::size_t at = 0, next; (next = label.find("\\n", at)) < 2200; at = next + 2)
+                 EXPECT_LE(next - at, 84u) << label.substr(at, next - at);
+             EXPECT_TRUE(has(label, "\\n\u00e9\u00e9"));
              EXPECT_TRUE(has(dot, "\u2026\\n10.5 %"));
              EXPECT_LT(dot.size(), 10000u);
              // dot takes it without a word, and draws well-formed XML.

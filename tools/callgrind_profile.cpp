@@ -279,10 +279,10 @@ void build(reader &r)
             arc.percent += double(c.inclusive);
         if (a == b) {
             recursive[a] += c.count;
-        } else if (to.first) {
-            into[b] += c.inclusive;
+        } else {
             into_calls[b] += c.count;
-            called[b] = true;
+            into[b] += to.first ? c.inclusive : 0;
+            called[b] = called[b] || to.first;
         }
         if (from.first)
             out_of_first[a] += c.inclusive;
