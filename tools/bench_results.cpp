@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <set>
 
 namespace {
@@ -50,15 +51,11 @@ const json &field(const json &row, const std::string &pointer, const char *name,
 
 double nanoseconds_per(const std::string &unit, const std::string &pointer)
 {
-    if (unit == "ns")
-        return 1;
-    if (unit == "us")
-        return 1e3;
-    if (unit == "ms")
-        return 1e6;
-    if (unit == "s")
-        return 1e9;
-    throw bad_results{pointer + "/time_unit: unknown unit \"" + unit + "\""};
+    static const std::map<std::string, double> units = {{"ns", 1}, {"us", 1e3}, {"ms", 1e6}, {"s", 1e9}};
+    auto it = units.find(unit);
+    if (it == units.end())
+        throw bad_results{pointer + "/time_unit: unknown unit \"" + unit + "\""};
+    return it->second;
 }
 
 // Adds what one row of the results holds to *out; a median, once there,
@@ -66,16 +63,11 @@ double nanoseconds_per(const std::string &unit, const std::string &pointer)
 // come after it.
 void take_row(const json &row, const std::string &pointer, bench_points *out, std::set<std::string> *medians)
 {
-    if (row.contains("error_occurred")) {
-        const json &error = row["error_occurred"];
-        if (!error.is_boolean())
-            throw bad_results{pointer + "/error_occurred: not a boolean"};
-        if (error.get<bool>())
-            return;
-    }
-    std::string name = field(row, pointer, "name").get<std::string>();
-    if (row.contains("run_name"))
-        name = field(row, pointer, "run_name").get<std::string>();
+    if (row.contains("error_occurred") && !row["error_occurred"].is_boolean())
+        throw bad_results{pointer + "/error_occurred: not a boolean"};
+    if (row.value("error_occurred", false))
+        return;
+    std::string name = field(row, pointer, row.contains("run_name") ? "run_name" : "name").get<std::string>();
     bool median = row.contains("aggregate_name");
     if (median && field(row, pointer, "aggregate_name").get<std::string>() != "median")
         return;
@@ -85,16 +77,11 @@ void take_row(const json &row, const std::string &pointer, bench_points *out, st
     if (!std::isfinite(time) || time <= 0)
         throw bad_results{pointer + "/real_time: not a positive time"};
     std::size_t slash = name.find('/');
-    if (slash == std::string::npos)
-        return;
-    const char *size = name.c_str() + slash + 1;
-    if (*size < '0' || *size > '9')
+    std::string size = slash == std::string::npos ? "" : name.substr(slash + 1);
+    if (size.empty() || size.find_first_not_of("0123456789") != std::string::npos)
         return; // not NAME/n
-    char *end = nullptr;
     errno = 0;
-    long n = std::strtol(size, &end, 10);
-    if (*end != '\0')
-        return;
+    long n = std::strtol(size.c_str(), nullptr, 10);
     if (errno != 0 || n <= 0 || n > largest_n)
         throw bad_results{pointer + "/name: the size n is out of range (1 to 10^15): " + size};
     // What gnuplot draws must be a plain positive number, neither
@@ -110,15 +97,6 @@ void take_row(const json &row, const std::string &pointer, bench_points *out, st
     else if (medians->count(name) != 0)
         return;
     (*out)[name.substr(0, slash)][n] = per;
-}
-
-// The fields of a row that take_row reads; the parse keeps no other.
-bool is_read(const std::string &key)
-{
-    for (const char *name : {"name", "run_name", "aggregate_name", "real_time", "time_unit", "error_occurred"})
-        if (key == name)
-            return true;
-    return false;
 }
 
 bench_points read(const std::string &text)
@@ -157,9 +135,7 @@ bench_points read(const std::string &text)
                 throw bad_results{pointer + ": not an object"};
             return event == event_t::object_start;
         }
-        if (depth == 3)
-            return event != event_t::key || is_read(parsed.get<std::string>());
-        return false; // inside a field: a field of the wrong type stays one, though empty
+        return depth == 3; // inside a field: a field of the wrong type stays one, though empty
     };
     json doc;
     try {

@@ -1,5 +1,7 @@
 #include "gnuplot.h"
 
+#include "printable.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -34,16 +36,12 @@ std::string contents(int fd)
     return text;
 }
 
-// The last line of gnuplot's messages, on one line.
+// ": " and the last line of gnuplot's messages, cut short; "" for none.
 std::string last_line(std::string text)
 {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    text = text.substr(text.rfind('\n') + 1);
-    for (char &c : text)
-        if (static_cast<unsigned char>(c) < ' ')
-            c = ' ';
-    return text.size() > 200 ? text.substr(0, 200) + "..." : text;
+    text.erase(text.find_last_not_of("\n ") + 1);
+    text = printable(text.substr(text.rfind('\n') + 1));
+    return text.empty() ? "" : ": " + (text.size() > 200 ? text.substr(0, 200) + "..." : text);
 }
 
 // Runs gnuplot with the files as its standard streams; false, with *error,
@@ -76,10 +74,9 @@ bool run(const int files[3], const std::vector<std::string> &args, std::string *
         *error = std::string("cannot wait for gnuplot: ") + std::strerror(errno);
     else if (WIFSIGNALED(status))
         *error = std::string("gnuplot failed: killed by ") + strsignal(WTERMSIG(status));
-    else if (WEXITSTATUS(status) != 0) {
-        std::string why = last_line(contents(files[2]));
-        *error = "gnuplot failed" + (why.empty() ? "" : ": " + why);
-    } else
+    else if (WEXITSTATUS(status) != 0)
+        *error = "gnuplot failed" + last_line(contents(files[2]));
+    else
         return true;
     return false;
 }

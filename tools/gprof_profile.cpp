@@ -1,5 +1,6 @@
 #include "gprof_profile.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -10,24 +11,22 @@ struct bad_profile {
     std::string what;
 };
 
-bool all_digits(const std::string &t, std::size_t from, std::size_t to)
+bool digits(const std::string &t)
 {
-    if (from >= to)
-        return false;
-    for (std::size_t i = from; i < to; i++)
-        if (t[i] < '0' || t[i] > '9')
-            return false;
-    return true;
+    return !t.empty() && t.find_first_not_of("0123456789") == std::string::npos;
 }
 
+// Digits, and maybe one of marks followed by digits.
+bool digits_around(const std::string &t, const char *marks)
+{
+    std::size_t mark = t.find_first_of(marks);
+    return mark == std::string::npos ? digits(t) : digits(t.substr(0, mark)) && digits(t.substr(mark + 1));
+}
 
 // Calls as gprof writes them: "n", "n+m" (recursive) or "n/m" (of all).
 bool is_calls(const std::string &t)
 {
-    std::size_t mark = t.find_first_of("+/");
-    if (mark == std::string::npos)
-        return all_digits(t, 0, t.size());
-    return all_digits(t, 0, mark) && all_digits(t, mark + 1, t.size());
+    return digits_around(t, "+/");
 }
 
 double decimal(const std::string &t, std::size_t line)
@@ -54,10 +53,8 @@ bool is_index(const std::string &w)
 // The index in "[N]": 1 to a million, gprof's limit being far lower.
 int index_of(const std::string &w, std::size_t line)
 {
-    if (!all_digits(w, 1, w.size() - 1) || w.size() > 9)
-        throw bad_profile{line, "index out of range: " + w};
     long n = std::strtol(w.c_str() + 1, nullptr, 10);
-    if (n < 1 || n > 1000000)
+    if (!digits(w.substr(1, w.size() - 2)) || w.size() > 9 || n < 1 || n > 1000000)
         throw bad_profile{line, "index out of range: " + w};
     return static_cast<int>(n);
 }
@@ -81,19 +78,10 @@ bool within_total(double seconds, double total)
 
 bool is_decimal(const std::string &t)
 {
-    std::size_t point = t.find('.');
-    if (point == std::string::npos)
-        return all_digits(t, 0, t.size());
-    return all_digits(t, 0, point) && all_digits(t, point + 1, t.size());
+    return digits_around(t, ".");
 }
 
 namespace {
-
-struct gprof_arc {
-    int caller, callee;
-    unsigned long long calls;
-    double seconds;
-};
 
 // Reads gprof's call graph: entries of caller lines, the primary line that
 // starts with "[N]", and callee lines, separated by dashes; then the index
@@ -102,7 +90,6 @@ profile_graph parse(const std::string &text)
 {
     profile_graph g;
     double total = 0;
-    std::vector<gprof_arc> arcs;
     std::istringstream in(text);
     std::string line;
     std::size_t number = 0;
@@ -182,7 +169,8 @@ profile_graph parse(const std::string &text)
                     throw bad_profile{number, "not a line of the call graph"};
                 if (!within_total(seconds, total))
                     throw bad_profile{number, "a call that takes more than the run's total time"};
-                arcs.push_back({primary, index, std::strtoull(w[n].c_str(), nullptr, 10), seconds});
+                g.arcs.push_back({primary, index, std::strtoull(w[n].c_str(), nullptr, 10),
+                                  total > 0 ? 100 * seconds / total : 0});
             }
         }
     }
@@ -190,13 +178,12 @@ profile_graph parse(const std::string &text)
         throw bad_profile{0, "holds no call graph of gprof -b"};
     if (!complete)
         throw bad_profile{0, "ends inside the call graph: the profile is cut short"};
-    for (const gprof_arc &a : arcs)
+    for (const profile_arc &a : g.arcs)
         if (seen.count(a.callee) == 0)
             throw bad_profile{0, "a call to [" + std::to_string(a.callee) + "], which has no entry"};
     // A call to a cycle as a whole is drawn as the calls to its members.
-    for (const gprof_arc &a : arcs)
-        if (wholes.count(a.callee) == 0)
-            g.arcs.push_back({a.caller, a.callee, a.calls, total > 0 ? 100 * a.seconds / total : 0});
+    g.arcs.erase(std::remove_if(g.arcs.begin(), g.arcs.end(), [&](const profile_arc &a) { return wholes.count(a.callee) != 0; }),
+                 g.arcs.end());
     return g;
 }
 

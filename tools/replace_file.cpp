@@ -31,21 +31,17 @@ void remove_pending_and_die(int sig)
 // written, has the others that aren't ignored remove it.
 void hold_signals(const std::string &temp)
 {
-    for (int i = 0; i < 4; i++)
-        sigaction(fatal_signals[i], nullptr, &before[i]);
+    bool watch = !temp.empty() && temp.size() < sizeof pending;
+    if (watch)
+        std::memcpy(pending, temp.c_str(), temp.size() + 1);
     struct sigaction a {};
-    a.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &a, nullptr);
-    if (temp.empty() || temp.size() >= sizeof pending)
-        return;
-    std::memcpy(pending, temp.c_str(), temp.size() + 1);
-    a.sa_handler = remove_pending_and_die;
-    sigemptyset(&a.sa_mask);
-    for (int i = 0; i < 3; i++)
-        sigaddset(&a.sa_mask, fatal_signals[i]);
-    for (int i = 0; i < 3; i++)
-        if (before[i].sa_handler != SIG_IGN)
+    sigfillset(&a.sa_mask);
+    for (int i = 0; i < 4; i++) {
+        sigaction(fatal_signals[i], nullptr, &before[i]);
+        a.sa_handler = fatal_signals[i] == SIGXFSZ ? SIG_IGN : remove_pending_and_die;
+        if (fatal_signals[i] == SIGXFSZ || (watch && before[i].sa_handler != SIG_IGN))
             sigaction(fatal_signals[i], &a, nullptr);
+    }
 }
 
 void release_signals()
@@ -59,12 +55,10 @@ void release_signals()
 // /dev/stderr for 2, /dev/fd/N and /proc/self/fd/N for N; -1 for others.
 int own_descriptor(const std::string &path)
 {
-    if (path == "-" || path == "/dev/stdout")
-        return 1;
-    if (path == "/dev/stderr")
-        return 2;
+    if (path == "-" || path == "/dev/stdout" || path == "/dev/stderr")
+        return path == "/dev/stderr" ? 2 : 1;
     for (const std::string prefix : {"/dev/fd/", "/proc/self/fd/"}) {
-        std::string n = path.substr(0, prefix.size()) == prefix ? path.substr(prefix.size()) : "";
+        std::string n = path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : "";
         if (!n.empty() && n.size() <= 6 && n.find_first_not_of("0123456789") == std::string::npos)
             return std::atoi(n.c_str());
     }
@@ -81,15 +75,15 @@ std::string folder_of(const std::string &path)
 // link gives the path it points to. False for a loop.
 bool follow_links(std::string path, std::string *target)
 {
+    char link[4096];
     for (int hops = 0; hops < 40; hops++) {
-        char link[4096];
-        ssize_t n = readlink(path.c_str(), link, sizeof link);
-        if (n < 0 || static_cast<std::size_t>(n) >= sizeof link) {
+        ssize_t n = readlink(path.c_str(), link, sizeof link - 1);
+        if (n < 0) {
             *target = path;
             return true;
         }
-        std::string to(link, static_cast<std::size_t>(n));
-        path = to[0] == '/' ? to : folder_of(path) + to;
+        link[n] = '\0';
+        path = link[0] == '/' ? std::string(link) : folder_of(path) + link;
     }
     return false;
 }
@@ -135,26 +129,22 @@ std::FILE *open_for(replacement *r, const std::string &path)
     int fd = mkostemp(&temp[0], O_CLOEXEC);
     if (fd < 0)
         return nullptr;
-    if (exists) {
-        // The owner first, as changing it may clear the set-id bits; another
-        // owner isn't ours to give, and the file is then the user's.
-        if (fchown(fd, st.st_uid, st.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
-        }
-        fchmod(fd, st.st_mode & 07777);
-    } else {
-        mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask); // not mkostemp's 0600
-    }
+    // An existing file's owner first, as changing it may clear the set-id
+    // bits (another owner isn't ours to give, and the file is then the
+    // user's), then its mode; a new file's mode is 0666 less the umask, not
+    // mkostemp's 0600.
+    mode_t mask = umask(0);
+    umask(mask);
+    if (exists && fchown(fd, st.st_uid, st.st_gid) != 0)
+        (void)fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+    fchmod(fd, exists ? st.st_mode & 07777 : 0666 & ~mask);
     std::FILE *out = fdopen(fd, "w");
     if (out == nullptr) {
-        int saved = errno;
         close(fd);
         unlink(temp.c_str());
-        errno = saved;
-        return nullptr;
+    } else {
+        r->temp = temp;
     }
-    r->temp = temp;
     return out;
 }
 
@@ -180,36 +170,28 @@ bool replace_commit(replacement *r, std::string *error)
     // folder say EINVAL, and have nothing to sync).
     bool temporary = !r->temp.empty();
     int saved = 0;
-    auto check = [&](bool ok) {
-        if (!ok && saved == 0)
-            saved = errno != 0 ? errno : EIO;
-    };
+    auto check = [&](bool ok) { saved = ok || saved != 0 ? saved : errno != 0 ? errno : EIO; };
     check(std::fflush(r->out) == 0 && std::ferror(r->out) == 0 && (!temporary || fsync(fileno(r->out)) == 0));
     check(std::fclose(r->out) == 0);
     r->out = nullptr;
     if (temporary && saved == 0)
         check(rename(r->temp.c_str(), r->path.c_str()) == 0);
-    if (temporary && saved == 0) {
-        std::string folder = folder_of(r->path);
-        int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            check(fsync(dir) == 0 || errno == EINVAL);
-            close(dir);
-        }
+    std::string folder = folder_of(r->path);
+    int dir = temporary && saved == 0 ? open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    if (dir >= 0) {
+        check(fsync(dir) == 0 || errno == EINVAL);
+        close(dir);
     }
-    if (saved != 0) {
-        *error = std::strerror(saved);
-        if (temporary)
-            unlink(r->temp.c_str());
-    }
+    if (saved != 0 && temporary)
+        unlink(r->temp.c_str());
+    *error = saved != 0 ? std::strerror(saved) : "";
     release_signals();
     return saved == 0;
 }
 
 void replace_rollback(replacement *r)
 {
-    if (r->out != nullptr)
-        std::fclose(r->out);
+    std::fclose(r->out);
     r->out = nullptr;
     if (!r->temp.empty())
         unlink(r->temp.c_str());
