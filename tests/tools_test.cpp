@@ -788,6 +788,7 @@ TEST(gprof_dot, HostileCases)
                                "3000+33000   fa\"ct\\ \xff\x01]]><&x " + std::string(51, 'x') + u8s(60) +
                                    long_name + " [6]");
     // 80,000 functions, each called by main and by the one before it.
+    const std::string callgrind = std::string(FIXTURES) + "/callgrind_twin.out";
     std::string big = scratch / "big.txt";
     {
         std::ofstream out(big);
@@ -831,6 +832,20 @@ TEST(gprof_dot, HostileCases)
              EXPECT_TRUE(has(dot, "no time propagated"));
              EXPECT_TRUE(has(dot, "f2 -> f1 [label=\"0.0 %\\n10×\""));
          }},
+        {{tool, "--event", "Ir", "--hide", "libc\\.so|^_dl", callgrind, "c.dot"}, 0, "", {"c.dot"}, {}, "",
+         [](const std::string &work) {
+             std::string dot = slurp(work + "/c.dot");
+             EXPECT_TRUE(has(dot, "share of the run's Ir with callees"));
+             EXPECT_TRUE(has(dot, "\"twin\\nlibtwin.so\\n"));
+             EXPECT_FALSE(has(dot, "malloc\\nlibc.so.6"));
+             EXPECT_EQ(shell("cd '" + work + "' && dot -Tsvg c.dot -o c.svg 2> dot.err && test ! -s dot.err && rm dot.err"), 0);
+             well_formed(work + "/c.svg");
+         }},
+        {{tool, "--event=Nope", callgrind, "keep.dot"}, 2,
+         err + ".*callgrind_twin.out: line 17: no event Nope in this profile, whose events are: Ir\n", {}},
+        {{tool, "--event=Ir", good, "keep.dot"}, 2, err + ".*gprof_cycle.txt: --event Ir: gprof's profile has time, not events\n", {}},
+        {{tool, "--hide=(", good, "keep.dot"}, 2, err + "--hide takes an extended regular expression: \\(\n" + usage_line, {}},
+        {{tool, "empty.txt", "keep.dot"}, 2, err + "empty.txt: line 1: an empty file, which holds no profile\n", {}},
         {{tool, "--node-threshold=0", names, "names.dot"}, 0, "", {"names.dot"}, {}, "",
          [](const std::string &work) {
              std::string dot = slurp(work + "/names.dot");
@@ -855,6 +870,7 @@ TEST(gprof_dot, HostileCases)
     }, [](const std::string &work) {
         std::ofstream(work + "/keep.dot") << "digraph {}\n";
         fs::create_symlink("../cut.txt", work + "/alias.dot");
+        std::ofstream(work + "/empty.txt");
     });
 }
 

@@ -249,18 +249,15 @@ void build(reader &r)
         total += l.self;
     }
     auto share = [&](long double c) { return total > 0 ? double(100 * c / total) : 0.0; };
-    std::map<std::pair<int, int>, std::size_t> arc_ids;
-    std::vector<long double> arc_cost;
+    std::map<std::pair<int, int>, std::size_t> arc_ids; // an arc's percent holds its cost until the end
     for (const call &c : r.calls) {
         const level &from = r.levels[std::size_t(c.caller)], &to = r.levels[std::size_t(c.callee)];
         std::size_t a = std::size_t(from.box), b = std::size_t(to.box);
         auto [id, fresh] = arc_ids.emplace(std::make_pair(from.box, to.box), g.arcs.size());
-        if (fresh) {
+        if (fresh)
             g.arcs.push_back({from.box, to.box, 0, 0});
-            arc_cost.push_back(0);
-        }
         g.arcs[id->second].calls += c.count;
-        arc_cost[id->second] += from.first || to.first ? c.inclusive : 0;
+        g.arcs[id->second].percent += from.first || to.first ? double(c.inclusive) : 0;
         (a == b ? recursive[a] : into_calls[b]) += c.count;
         into[b] += a != b && to.first ? c.inclusive : 0;
         called[b] = called[b] || (a != b && to.first);
@@ -273,8 +270,8 @@ void build(reader &r)
         if (into_calls[f] + recursive[f] > 0)
             fn.calls = std::to_string(into_calls[f]) + (recursive[f] > 0 ? "+" + std::to_string(recursive[f]) : "");
     }
-    for (std::size_t i = 0; i < g.arcs.size(); i++)
-        g.arcs[i].percent = std::min(share(arc_cost[i]), g.functions[std::size_t(g.arcs[i].callee)].percent);
+    for (profile_arc &a : g.arcs)
+        a.percent = std::min(share(a.percent), g.functions[std::size_t(a.callee)].percent);
     g.no_time = total == 0;
 }
 
