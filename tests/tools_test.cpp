@@ -391,8 +391,8 @@ TEST(tree_shape, ReportsChainsAndRandomTrees)
     EXPECT_NE(r.find(" 975001-1000000:    25000 "), std::string::npos) << r;
 
     // A random tree of a million keys (make_sample's, seed 9) is about
-    // 2 ln n - 2.8 deep on average (25.79, give or take 0.7) and some 50
-    // high.
+    // 2 ln n - 1.85 deep on average, the root at depth 1 (25.79, give or
+    // take 0.7), and some 50 high.
     std::mt19937_64 rng(9);
     std::uniform_int_distribution<int> any_int(INT_MIN, INT_MAX);
     std::vector<int> random(1000000);

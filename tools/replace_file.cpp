@@ -60,7 +60,7 @@ int own_descriptor(const std::string &path)
     for (const std::string prefix : {"/dev/fd/", "/proc/self/fd/"}) {
         std::string n = path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : "";
         if (!n.empty() && n.size() <= 6 && n.find_first_not_of("0123456789") == std::string::npos)
-            return std::atoi(n.c_str());
+            return static_cast<int>(std::strtol(n.c_str(), nullptr, 10));
     }
     return -1;
 }
