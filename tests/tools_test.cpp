@@ -687,6 +687,10 @@ TEST(gprof_dot, ReadsEachFeatureOfCallgrindsFormat)
          "events: Ir\nfn=main\n0 10\ncfn=a\ncalls=1 0\n0 90\nfn=a\n0 10\ncfn=b\ncalls=1 0\n0 80\nfn=b\n0 20\ncfn=a'2\n"
          "calls=1 0\n0 60\nfn=a'2\n0 20\ncfn=b'2\ncalls=1 0\n0 40\nfn=b'2\n0 40\n",
          "", "main 100.0 (10.0) \na 90.0 (30.0) 2\nb 80.0 (60.0) 2\nmain>a 90.0 1\na>b 80.0 2\nb>a 60.0 1\n"},
+        {"mutual recursion without levels: at most the pair's share, from the calls into it",
+         "events: Ir\nfn=main\n0 10\ncfn=a\ncalls=1 0\n0 90\nfn=a\n0 30\ncfn=b\ncalls=2 0\n0 120\nfn=b\n0 60\n"
+         "cfn=a\ncalls=1 0\n0 60\n",
+         "", "main 100.0 (10.0) \na 90.0 (30.0) 2\nb 90.0 (60.0) 2\nmain>a 90.0 1\na>b 90.0 2\nb>a 60.0 1\n"},
         {"direct recursion without levels (--separate-recs=1)",
          "events: Ir\nfn=main\n0 10\ncfn=f\ncalls=1 0\n0 90\nfn=f\n0 90\ncfn=f\ncalls=2 0\n0 90\n", "",
          "main 100.0 (10.0) \nf 90.0 (90.0) 1+2\nmain>f 90.0 1\nf>f 90.0 2\n"},

@@ -263,10 +263,29 @@ void build(reader &r)
         called[b] = called[b] || (a != b && to.first);
         out_of_first[a] += from.first ? c.inclusive : 0;
     }
+    // Without levels (--separate-recs=1), calls among functions that call
+    // each other may nest; a function's share is then at most its group's,
+    // whose calls in from outside never nest.
+    std::vector<std::vector<int>> out(n);
+    for (const profile_arc &a : g.arcs)
+        out[std::size_t(a.caller)].push_back(a.callee);
+    std::vector<int> group = components(n, out);
+    std::vector<long double> into_group(n);
+    std::vector<bool> entered(n);
+    for (const call &c : r.calls) {
+        std::size_t a = std::size_t(r.levels[std::size_t(c.caller)].box), b = std::size_t(r.levels[std::size_t(c.callee)].box);
+        if (group[a] != group[b]) {
+            into_group[std::size_t(group[b])] += c.inclusive;
+            entered[std::size_t(group[b])] = true;
+        }
+    }
     for (std::size_t f = 0; f < n; f++) {
         profile_function &fn = g.functions[f];
         fn.self = share(self[f]);
-        fn.percent = std::min(100.0, std::max(fn.self, share(called[f] ? into[f] : first_self[f] + out_of_first[f])));
+        long double with_callees = called[f] ? into[f] : first_self[f] + out_of_first[f];
+        if (entered[std::size_t(group[f])])
+            with_callees = std::min(with_callees, into_group[std::size_t(group[f])]);
+        fn.percent = std::min(100.0, std::max(fn.self, share(with_callees)));
         if (into_calls[f] + recursive[f] > 0)
             fn.calls = std::to_string(into_calls[f]) + (recursive[f] > 0 ? "+" + std::to_string(recursive[f]) : "");
     }

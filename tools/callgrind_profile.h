@@ -11,7 +11,9 @@
 // counts its own cost and its calls out. An arc's share is that of its
 // calls from the caller's first level or into the callee's, which never
 // nest either. With --separate-recs=1 there are no levels: a function that
-// calls itself is still exact, and no share is ever above 100 %.
+// calls itself is still exact, and functions that call each other show at
+// most the share of their group, whose calls in from outside never nest;
+// no share is ever above 100 %.
 #ifndef CALLGRIND_PROFILE_H
 #define CALLGRIND_PROFILE_H
 

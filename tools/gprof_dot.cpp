@@ -80,6 +80,17 @@ int read_profile(const std::string &path, const std::string &event, profile_grap
     return read_gprof_profile(text, g, &error) ? 0 : fail(2, "%s: %s", shown.c_str(), printable(error).c_str());
 }
 
+// --hide's expression, compiled, for as long as the tool runs.
+struct hidden_names {
+    regex_t pattern;
+    bool compiled = false;
+    ~hidden_names()
+    {
+        if (compiled)
+            regfree(&pattern);
+    }
+};
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -94,7 +105,7 @@ int main(int argc, char **argv)
     double thresholds[2] = {0.5, 0.1}; // node, edge
     std::string event;
     const char *hide = nullptr;
-    regex_t hidden;
+    hidden_names hidden;
     int status = -1;
     for (int c; (c = next_option(argc, argv, options, usage, &status)) != -1;) {
         if (c == 'v' && *optarg == '\0')
@@ -108,7 +119,8 @@ int main(int argc, char **argv)
     }
     if (status >= 0)
         return status;
-    if (hide != nullptr && regcomp(&hidden, hide, REG_EXTENDED | REG_NOSUB) != 0)
+    hidden.compiled = hide != nullptr && regcomp(&hidden.pattern, hide, REG_EXTENDED | REG_NOSUB) == 0;
+    if (hide != nullptr && !hidden.compiled)
         return usage_error(usage, std::string("--hide takes an extended regular expression: ") + hide);
     if (argc - optind < 2)
         return usage_error(usage, "PROFILE and OUTPUT.dot are needed");
@@ -124,8 +136,8 @@ int main(int argc, char **argv)
         profile_graph g;
         if ((status = read_profile(profile, event, &g)) != 0)
             return status;
-        if (hide != nullptr)
-            hide_functions(&g, &hidden);
+        if (hidden.compiled)
+            hide_functions(&g, &hidden.pattern);
         dot = dot_of(g, choose_drawn(g, thresholds[0], thresholds[1]), thresholds[0]);
     } catch (const std::bad_alloc &) {
         return fail(3, "%s: out of memory", printable(profile).c_str());

@@ -50,6 +50,43 @@ drawn choose_drawn(const profile_graph &g, double node_threshold, double edge_th
     return d;
 }
 
+std::vector<int> components(std::size_t n, const std::vector<std::vector<int>> &out)
+{
+    std::vector<int> index(n, -1), low(n), component(n, -1), stack;
+    std::vector<std::pair<int, std::size_t>> walk; // a node, and the next of its arcs to follow
+    int visited = 0, found = 0;
+    for (std::size_t start = 0; start < n; start++) {
+        if (index[start] < 0)
+            walk.emplace_back(int(start), 0);
+        while (!walk.empty()) {
+            auto [v, next] = walk.back();
+            std::size_t u = std::size_t(v);
+            if (next == 0 && index[u] < 0) {
+                index[u] = low[u] = visited++;
+                stack.push_back(v);
+            }
+            if (next < out[u].size()) {
+                walk.back().second++;
+                std::size_t w = std::size_t(out[u][next]);
+                if (index[w] < 0)
+                    walk.emplace_back(int(w), 0);
+                else if (component[w] < 0)
+                    low[u] = std::min(low[u], index[w]);
+                continue;
+            }
+            walk.pop_back();
+            if (!walk.empty())
+                low[std::size_t(walk.back().first)] = std::min(low[std::size_t(walk.back().first)], low[u]);
+            if (low[u] != index[u])
+                continue;
+            for (int w = -1; w != v; stack.pop_back())
+                component[std::size_t(w = stack.back())] = found;
+            found++;
+        }
+    }
+    return component;
+}
+
 void hide_functions(profile_graph *g, const regex_t *pattern)
 {
     auto matches = [&](const std::string &s) { return !s.empty() && regexec(pattern, s.c_str(), 0, nullptr, 0) == 0; };

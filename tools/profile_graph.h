@@ -50,6 +50,12 @@ struct drawn {
 };
 drawn choose_drawn(const profile_graph &g, double node_threshold, double edge_threshold);
 
+// The strongly connected components of a graph of n nodes with the arcs
+// out[v] from each: component[v] for each node, the same for nodes that
+// reach each other (Tarjan's algorithm, with a stack of its own rather
+// than recursion).
+std::vector<int> components(std::size_t n, const std::vector<std::vector<int>> &out);
+
 // Leaves out the functions whose name or object matches pattern (an
 // extended regular expression), as pprof's -hide does: their cost counts
 // in their callers' own share, and a function that a hidden one calls is
