@@ -1,10 +1,15 @@
 #include "callgrind_profile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <map>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
 #include <unordered_map>
 #include <vector>
 
@@ -12,9 +17,7 @@ namespace {
 
 using cost = std::uint64_t;
 
-struct bad_line {
-    std::string what;
-};
+using bad_line = std::runtime_error; // a line of the profile that is broken, and how
 
 void skip_blanks(const char *&p)
 {
@@ -134,12 +137,8 @@ cost cost_line(const reader &r, const char *p)
 
 std::vector<std::string> words(const char *p)
 {
-    std::vector<std::string> w;
-    for (skip_blanks(p); *p != '\0'; skip_blanks(p)) {
-        w.emplace_back(p, std::strcspn(p, " \t"));
-        p += w.back().size();
-    }
-    return w;
+    std::istringstream in(p);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 void header(reader &r, const std::string &key, const char *value)
@@ -156,14 +155,14 @@ void header(reader &r, const std::string &key, const char *value)
     if (!r.events.empty() && events != r.events)
         throw bad_line{"events: not those of the first part"};
     r.events = events;
+    auto wanted = r.event.empty() ? events.begin() : std::find(events.begin(), events.end(), r.event);
     std::string all;
-    for (std::size_t i = events.size(); i-- > 0;) {
-        all = events[i] + (all.empty() ? "" : " ") + all;
-        r.column = events[i] == r.event || (r.event.empty() && i == 0) ? i : r.column;
-    }
-    if (events.empty() || (!r.event.empty() && events[r.column] != r.event))
-        throw bad_line{"no event " + (r.event.empty() ? "at all" : r.event) + " in this profile, whose events are: " + all};
-    r.g->cost = events[r.column];
+    for (const std::string &e : events)
+        all += " " + e;
+    if (wanted == events.end())
+        throw bad_line{"no event " + (r.event.empty() ? "at all" : r.event) + " in this profile, whose events are:" + all};
+    r.column = std::size_t(wanted - events.begin());
+    r.g->cost = *wanted;
 }
 
 // Any line but a comment: a cost line (the line after calls= among them),
@@ -195,19 +194,18 @@ void read_line(reader &r, const std::string &line, int number_of_line)
     p += key_end + 1;
     if (line[key_end] == ':')
         return header(r, key, p);
-    if (key == "ob") {
-        r.object = name_in(r.names[0], p);
-    } else if (key == "cob") {
-        r.called_object = name_in(r.names[0], p);
-        r.has_called_object = true;
-    } else if (key == "fl" || key == "fi" || key == "fe" || key == "cfi" || key == "cfl" || key == "jfi") {
-        name_in(r.names[1], p);
-    } else if (key == "fn") {
-        r.function = level_of(r, r.object, name_in(r.names[2], p));
-    } else if (key == "cfn" || key == "jfn") {
-        std::string name = name_in(r.names[2], p);
+    static const std::map<std::string, int> kinds = {{"ob", 0}, {"cob", 0}, {"fl", 1}, {"fi", 1}, {"fe", 1}, {"cfi", 1},
+                                                     {"cfl", 1}, {"jfi", 1}, {"fn", 2}, {"cfn", 2}, {"jfn", 2}};
+    auto kind = kinds.find(key);
+    if (kind != kinds.end()) {
+        std::string name = name_in(r.names[kind->second], p); // objects, files or functions
+        r.object = key == "ob" ? name : r.object;
+        r.called_object = key == "cob" ? name : r.called_object;
+        r.has_called_object = r.has_called_object || key == "cob";
         r.called = key == "cfn" ? name : r.called;
         r.has_called = r.has_called || key == "cfn";
+        if (key == "fn")
+            r.function = level_of(r, r.object, name);
     } else if (key == "calls" || key == "jump" || key == "jcnd") {
         if (r.function < 0)
             throw bad_line{key + "= before any fn="};
@@ -266,24 +264,17 @@ void build(reader &r)
     // Without levels (--separate-recs=1), calls among functions that call
     // each other may nest; a function's share is then at most its group's,
     // whose calls in from outside never nest.
-    std::vector<std::vector<int>> out(n);
-    for (const profile_arc &a : g.arcs)
-        out[std::size_t(a.caller)].push_back(a.callee);
-    std::vector<int> group = components(n, out);
-    std::vector<long double> into_group(n);
-    std::vector<bool> entered(n);
-    for (const call &c : r.calls) {
-        std::size_t a = std::size_t(r.levels[std::size_t(c.caller)].box), b = std::size_t(r.levels[std::size_t(c.callee)].box);
-        if (group[a] != group[b]) {
-            into_group[std::size_t(group[b])] += c.inclusive;
-            entered[std::size_t(group[b])] = true;
-        }
+    std::vector<int> group = components(g);
+    std::vector<long double> into_group(n, -1); // -1: never entered from outside
+    for (const profile_arc &a : g.arcs) {       // calls in from outside are into first levels
+        std::size_t from = std::size_t(group[std::size_t(a.caller)]), to = std::size_t(group[std::size_t(a.callee)]);
+        into_group[to] = from == to ? into_group[to] : std::max(into_group[to], 0.0L) + a.percent;
     }
     for (std::size_t f = 0; f < n; f++) {
         profile_function &fn = g.functions[f];
         fn.self = share(self[f]);
         long double with_callees = called[f] ? into[f] : first_self[f] + out_of_first[f];
-        if (entered[std::size_t(group[f])])
+        if (into_group[std::size_t(group[f])] >= 0)
             with_callees = std::min(with_callees, into_group[std::size_t(group[f])]);
         fn.percent = std::min(100.0, std::max(fn.self, share(with_callees)));
         if (into_calls[f] + recursive[f] > 0)
@@ -298,10 +289,7 @@ void build(reader &r)
 
 bool is_callgrind_profile(const std::string &first_line)
 {
-    for (const char *start : {"# callgrind format", "version:", "creator:", "events:", "positions:", "cmd:", "pid:"})
-        if (first_line.compare(0, std::strlen(start), start) == 0)
-            return true;
-    return false;
+    return std::regex_search(first_line, std::regex("^(# callgrind format|(version|creator|events|positions|cmd|pid):)"));
 }
 
 bool read_callgrind_profile(std::FILE *in, const std::string &start, const std::string &event, profile_graph *g,
@@ -312,16 +300,13 @@ bool read_callgrind_profile(std::FILE *in, const std::string &start, const std::
     r.g = g;
     *g = profile_graph{};
     std::string line;
-    std::size_t from = 0; // of start, not yet read as lines
+    std::size_t from = 0; // the bytes of start come first, then the file's
+    auto next = [&] { return from < start.size() ? static_cast<unsigned char>(start[from++]) : getc_unlocked(in); };
     int number = 0;
     try {
         for (int c = 0; c != EOF;) {
-            // The next line: what is left of start, then the file's bytes.
             line.clear();
-            while (from < start.size() && start[from] != '\n')
-                line += start[from++];
-            bool ended = from < start.size() && start[from++] == '\n';
-            while (!ended && (c = getc_unlocked(in)) != EOF && c != '\n' && line.size() <= (std::size_t{16} << 20))
+            while ((c = next()) != EOF && c != '\n' && line.size() <= (std::size_t{16} << 20))
                 line += static_cast<char>(c);
             if (std::ferror(in) != 0)
                 throw bad_line{std::string("read failed: ") + std::strerror(errno)};
@@ -330,8 +315,6 @@ bool read_callgrind_profile(std::FILE *in, const std::string &start, const std::
             if (c == EOF && line.empty())
                 break;
             number++;
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
             if (line.find('\0') != std::string::npos)
                 throw bad_line{"holds a NUL byte"};
             if (!line.empty() && line[0] != '#')
@@ -344,7 +327,7 @@ bool read_callgrind_profile(std::FILE *in, const std::string &start, const std::
         build(r);
         return true;
     } catch (const bad_line &bad) {
-        *error = "line " + std::to_string(number > 0 ? number : 1) + ": " + bad.what.substr(0, 200);
+        *error = "line " + std::to_string(number > 0 ? number : 1) + ": " + std::string(bad.what()).substr(0, 200);
         return false;
     }
 }

@@ -50,8 +50,12 @@ drawn choose_drawn(const profile_graph &g, double node_threshold, double edge_th
     return d;
 }
 
-std::vector<int> components(std::size_t n, const std::vector<std::vector<int>> &out)
+std::vector<int> components(const profile_graph &g)
 {
+    std::size_t n = g.functions.size();
+    std::vector<std::vector<int>> out(n);
+    for (const profile_arc &a : g.arcs)
+        out[std::size_t(a.caller)].push_back(a.callee);
     std::vector<int> index(n, -1), low(n), component(n, -1), stack;
     std::vector<std::pair<int, std::size_t>> walk; // a node, and the next of its arcs to follow
     int visited = 0, found = 0;

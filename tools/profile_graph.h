@@ -50,11 +50,11 @@ struct drawn {
 };
 drawn choose_drawn(const profile_graph &g, double node_threshold, double edge_threshold);
 
-// The strongly connected components of a graph of n nodes with the arcs
-// out[v] from each: component[v] for each node, the same for nodes that
-// reach each other (Tarjan's algorithm, with a stack of its own rather
-// than recursion).
-std::vector<int> components(std::size_t n, const std::vector<std::vector<int>> &out);
+// The strongly connected components of g, whose functions' ids are 0 to
+// n - 1: the component of each, the same for functions that reach each
+// other by calls (Tarjan's algorithm, with a stack of its own rather than
+// recursion).
+std::vector<int> components(const profile_graph &g);
 
 // Leaves out the functions whose name or object matches pattern (an
 // extended regular expression), as pprof's -hide does: their cost counts
