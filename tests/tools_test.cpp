@@ -705,6 +705,7 @@ TEST(gprof_dot, RefusesBrokenCallgrindProfiles)
     const std::pair<std::string, std::string> refusals[] = {
         {"events: Ir\nfn=f\n\x7f" "ELF\x01\x02\n", "line 3: not a line of callgrind's profile"},
         {std::string("events: Ir\nfn=f\n1 2\0 3\n", 23), "line 3: holds a NUL byte"},
+        {"events: Ir\nfn=" + std::string(std::size_t{17} << 20, 'f') + "\n", "line 2: a line longer than 16 MiB"},
         {"positions: line\nfn=f\n", "line 2: no events: line"},
         {"events: Ir\nfn=(3)\n", "line 2: (3) was never defined"},
         {"events: Ir\n1 2\n", "line 2: a cost line before any fn="},

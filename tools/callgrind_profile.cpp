@@ -304,7 +304,7 @@ bool read_callgrind_profile(std::FILE *in, const std::string &start, const std::
     auto next = [&] { return from < start.size() ? static_cast<unsigned char>(start[from++]) : getc_unlocked(in); };
     int number = 0;
     try {
-        for (int c = 0; c != EOF;) {
+        for (int c = 0; c != EOF; number++) {
             line.clear();
             while ((c = next()) != EOF && c != '\n' && line.size() <= (std::size_t{16} << 20))
                 line += static_cast<char>(c);
@@ -314,12 +314,12 @@ bool read_callgrind_profile(std::FILE *in, const std::string &start, const std::
                 throw bad_line{"a line longer than 16 MiB"};
             if (c == EOF && line.empty())
                 break;
-            number++;
             if (line.find('\0') != std::string::npos)
                 throw bad_line{"holds a NUL byte"};
             if (!line.empty() && line[0] != '#')
-                read_line(r, line, number);
+                read_line(r, line, number + 1);
         }
+        number = number > 0 ? number - 1 : 0; // what is wrong at the end is said of the last line
         if (r.pending != 0)
             read_line(r, "#", number); // says what the calls= lacks
         if (r.events.empty())
@@ -327,7 +327,7 @@ bool read_callgrind_profile(std::FILE *in, const std::string &start, const std::
         build(r);
         return true;
     } catch (const bad_line &bad) {
-        *error = "line " + std::to_string(number > 0 ? number : 1) + ": " + std::string(bad.what()).substr(0, 200);
+        *error = "line " + std::to_string(number + 1) + ": " + std::string(bad.what()).substr(0, 200);
         return false;
     }
 }
