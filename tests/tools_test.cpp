@@ -452,6 +452,7 @@ TEST(tree_shape, HostileCases)
          {}, {nullptr, 0, memory_limit}},
         {{tool, small, "0", "--svg", "o.svg"}, 2, err + "COUNT must be [^\n]*: 0\n" + usage_line, {}},
         {{tool, small, "--svg"}, 2, err + "option --svg needs a value\n" + usage_line, {}},
+        {{tool, "--svg=", "/dev/zero"}, 2, err + "--svg takes a file name\n" + usage_line, {}},
     }, [](const std::string &work) {
         std::ofstream(work + "/keep.svg") << "<svg/>\n";
         fs::create_symlink("../small.txt", work + "/alias.svg");

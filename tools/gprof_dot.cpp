@@ -72,7 +72,7 @@ int read_profile(const std::string &path, const std::string &event, profile_grap
         return fail(2, "%s: line 1: an empty file, which holds no profile", shown.c_str());
     if (is_callgrind_profile(text))
         return read_callgrind_profile(in.get(), text, event, g, &error)
-                   ? 0 : fail(2, "%s: %s", shown.c_str(), printable(error).c_str());
+                   ? 0 : fail(std::ferror(in.get()) != 0 ? 1 : 2, "%s: %s", shown.c_str(), printable(error).c_str());
     if (!event.empty())
         return fail(2, "%s: --event %s: gprof's profile has time, not events", shown.c_str(), printable(event).c_str());
     if (!read_rest(in.get(), profile_limit, &text, &error))
