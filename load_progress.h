@@ -1,5 +1,6 @@
 // The progress line of a load, for the person at the terminal: entries
-// loaded, share done, time taken and the rate over the last interval,
+// loaded, share done, time taken and the rate (the average on the first
+// line, then over the interval since the line before),
 // rewritten in place a few times a second once the load has taken more than
 // a second. Shown only when the caller says the stream is a terminal.
 #ifndef LOAD_PROGRESS_H

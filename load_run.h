@@ -4,8 +4,9 @@
 // at the head of a list, then searches the list for the target.
 //
 // It writes nothing but the chain warning and the progress line, on the
-// message stream (message.h; see chain_watch.h and load_progress.h); it returns what happened, and the
-// caller says it and chooses the exit status.
+// message stream (message.h; see chain_watch.h and load_progress.h); it
+// returns what happened, and the caller says it and chooses the exit
+// status.
 #ifndef LOAD_RUN_H
 #define LOAD_RUN_H
 
