@@ -46,8 +46,8 @@ int main(int argc, char **argv)
     const std::string input = argv[optind];
     const std::string output = argv[optind + 1];
     const std::string shown = printable(input);
-    if (output_is_input(output, input))
-        return fail(2, "%s: is the same file as the input %s", printable(output).c_str(), shown.c_str());
+    if ((status = refuse_output_as_input(output, input)) != 0)
+        return status;
     std::string script, chart, error;
     try {
         std::string text;
@@ -62,7 +62,5 @@ int main(int argc, char **argv)
     }
     if (!run_gnuplot(script, {}, &chart, &error))
         return fail(1, "%s", error.c_str());
-    if (!replace_with(output, chart, &error))
-        return fail(1, "%s: cannot write: %s", printable(output).c_str(), error.c_str());
-    return 0;
+    return replace_with(output, chart, &error) ? 0 : cannot_write(output, error);
 }

@@ -78,7 +78,7 @@ struct reader {
     profile_graph *g;
 };
 
-// The name a spec gives, "(ID) name", "(ID)" or "name", through the kind's
+// The name a NAME= line gives, "(ID) name", "(ID)" or "name", through the kind's
 // table of compressed names.
 std::string name_in(std::unordered_map<cost, std::string> &table, const char *p)
 {
@@ -227,7 +227,7 @@ void read_line(reader &r, const std::string &line, int number_of_line)
         r.last_call = id->second;
         add(&r.calls[r.last_call].count, count, "calls");
     } else {
-        throw bad_line{"unknown specification " + key + "="};
+        throw bad_line{"unknown line " + key + "="};
     }
 }
 

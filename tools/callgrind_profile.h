@@ -1,5 +1,5 @@
 // callgrind's profile (callgrind.out.PID), read into a profile_graph, as
-// valgrind's "Callgrind Format Specification" (cl-format.html) gives it:
+// valgrind's description of the format (its cl-format.html) gives it:
 // name compression, subposition compression, any positions, jumps, several
 // parts (--combine-dumps=yes), whose costs add up.
 //

@@ -2,6 +2,7 @@
 
 #include "message.h"
 #include "printable.h"
+#include "replace_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -10,6 +11,18 @@
 int usage_error(const char *usage, const std::string &what)
 {
     return fail(2, "%s\n%.*s", printable(what).c_str(), static_cast<int>(std::strlen(usage)) - 1, usage);
+}
+
+int refuse_output_as_input(const std::string &output, const std::string &input)
+{
+    if (!output_is_input(output, input))
+        return 0;
+    return fail(2, "%s: is the same file as the input %s", printable(output).c_str(), printable(input).c_str());
+}
+
+int cannot_write(const std::string &path, const std::string &reason)
+{
+    return fail(1, "%s: cannot write: %s", printable(path).c_str(), reason.c_str());
 }
 
 bool parse_whole_number(const std::string &text, unsigned long long most, unsigned long long *out)

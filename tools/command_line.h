@@ -18,6 +18,13 @@ int next_option(int argc, char **argv, const option *options, const char *usage,
 // Says what (a message, message.h) and then the usage; returns 2.
 int usage_error(const char *usage, const std::string &what);
 
+// The tools' two messages about their output: 2 after "OUTPUT: is the same
+// file as the input INPUT" when writing output would lose input (see
+// output_is_input in replace_file.h), else 0; and 1 after "PATH: cannot
+// write: REASON".
+int refuse_output_as_input(const std::string &output, const std::string &input);
+int cannot_write(const std::string &path, const std::string &reason);
+
 // Reads a whole number written as decimal digits alone (no blank, no sign)
 // that is at most `most`. False for anything else.
 bool parse_whole_number(const std::string &text, unsigned long long most, unsigned long long *out);

@@ -128,8 +128,8 @@ int main(int argc, char **argv)
         return usage_error(usage, std::string("too many operands: ") + argv[optind + 2]);
     const std::string profile = argv[optind];
     const std::string output = argv[optind + 1];
-    if (output_is_input(output, profile))
-        return fail(2, "%s: is the same file as the input %s", printable(output).c_str(), printable(profile).c_str());
+    if ((status = refuse_output_as_input(output, profile)) != 0)
+        return status;
 
     std::string dot, error;
     try {
@@ -142,7 +142,5 @@ int main(int argc, char **argv)
     } catch (const std::bad_alloc &) {
         return fail(3, "%s: out of memory", printable(profile).c_str());
     }
-    if (!replace_with(output, dot, &error))
-        return fail(1, "%s: cannot write: %s", printable(output).c_str(), error.c_str());
-    return 0;
+    return replace_with(output, dot, &error) ? 0 : cannot_write(output, error);
 }

@@ -68,19 +68,16 @@ int main(int argc, char **argv)
 
     // The file is opened before anything is drawn, so that a path that
     // can't be written fails at once.
-    const std::string shown = printable(path);
     replacement out;
     std::string error;
     if (!replace_begin(&out, path, &error))
-        return fail(1, "%s: cannot write: %s", shown.c_str(), error.c_str());
+        return cannot_write(path, error);
     std::mt19937_64 rng(seed);
     try {
         write_sample_keys(out.out, order, static_cast<std::size_t>(count), rng);
     } catch (const std::bad_alloc &) {
         replace_rollback(&out);
-        return fail(3, "%s: out of memory for %llu keys", shown.c_str(), count);
+        return fail(3, "%s: out of memory for %llu keys", printable(path).c_str(), count);
     }
-    if (!replace_commit(&out, &error))
-        return fail(1, "%s: cannot write: %s", shown.c_str(), error.c_str());
-    return 0;
+    return replace_commit(&out, &error) ? 0 : cannot_write(path, error);
 }

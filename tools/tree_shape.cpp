@@ -82,8 +82,8 @@ int main(int argc, char **argv)
     unsigned long long count = 1000000;
     if (operands == 2 && (!parse_whole_number(argv[optind + 1], INT_MAX, &count) || count < 1))
         return usage_error(usage, std::string("COUNT must be a whole number from 1 to 2147483647: ") + argv[optind + 1]);
-    if (svg != nullptr && output_is_input(svg, path))
-        return fail(2, "%s: is the same file as the input %s", printable(svg).c_str(), printable(path).c_str());
+    if (svg != nullptr && (status = refuse_output_as_input(svg, path)) != 0)
+        return status;
 
     try {
         std::vector<int> keys;
@@ -98,7 +98,7 @@ int main(int argc, char **argv)
                                            &chart, &error))
             return fail(1, "%s", error.c_str());
         if (svg != nullptr && !replace_with(svg, chart, &error))
-            return fail(1, "%s: cannot write: %s", printable(svg).c_str(), error.c_str());
+            return cannot_write(svg, error);
         std::string report = shape_report(f, bands);
         if (std::fputs(report.c_str(), stdout) < 0 || std::fflush(stdout) != 0)
             return fail(4, "cannot write the report: %s", std::strerror(errno));
