@@ -5,6 +5,7 @@
 // callees, and draws, with a function hidden too, without a fault.
 #include "callgrind_profile.h"
 #include "gprof_profile.h"
+#include "profile_lines.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -24,20 +25,20 @@ void check(bool ok)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     std::string text(reinterpret_cast<const char *>(data), size);
+    std::FILE *in = fmemopen(text.data(), text.size(), "r");
+    if (in == nullptr)
+        return 0;
+    profile_lines lines;
+    lines.in = in;
     profile_graph g;
     std::string error;
-    bool callgrind = is_callgrind_profile(text);
-    bool read = false;
-    if (callgrind) {
-        std::FILE *in = fmemopen(&text[0], text.size(), "r");
-        read = in != nullptr && read_callgrind_profile(in, "", "", &g, &error);
-        if (in != nullptr)
-            std::fclose(in);
-    } else {
-        read = read_gprof_profile(text, &g, &error);
-    }
+    bool read = next_line(&lines, &error);
+    lines.again = true;
+    bool callgrind = read && is_callgrind_profile(lines.line);
+    read = read && (callgrind ? read_callgrind_profile(&lines, "", &g, &error) : read_gprof_profile(&lines, &g, &error));
+    std::fclose(in);
     if (!read) {
-        check(!error.empty());
+        check(!error.empty() || text.empty());
         return 0;
     }
     double most = callgrind ? 100 : 100.5;

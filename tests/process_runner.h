@@ -34,6 +34,7 @@ struct limits {
     const char *tmpdir = nullptr;    // TMPDIR for the program, or null for none
     const char *stdout_to = nullptr; // the file stdout goes to (from work), or null for the capture
     const char *env = nullptr;       // one more "NAME=value", or null
+    const char *stdin_from = nullptr; // the file stdin comes from, or null for the test's own
 };
 
 // Runs args (the program first) in folder work; stdout and stderr go to
@@ -52,6 +53,9 @@ inline ran run(const std::string &work, const std::string &capture, const std::v
             _exit(126);
         dup2(out, 1);
         dup2(err, 2);
+        int in = l.stdin_from != nullptr ? open(l.stdin_from, O_RDONLY) : 0;
+        if (in < 0 || dup2(in, 0) < 0)
+            _exit(126);
         for (auto [resource, bytes] : {std::pair<int, rlim_t>{RLIMIT_FSIZE, l.file}, {RLIMIT_AS, l.memory}}) {
             rlimit r{bytes, bytes};
             if (bytes != 0)

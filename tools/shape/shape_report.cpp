@@ -62,27 +62,3 @@ std::string shape_title_figures(const tree_figures &f)
 {
     return formatted(": %lld nodes, height %lld, average depth %.2f", f.nodes, f.height, average_depth(f));
 }
-
-std::string shape_chart_script(const tree_figures &f, const std::vector<depth_band> &bands)
-{
-    long long width = bands.empty() ? 1 : bands[0].to - bands[0].from + 1;
-    // The title, with the file's name, is ARG1: data, never a command.
-    std::string script =
-        "set terminal svg size 800,450 dynamic noenhanced font 'Helvetica,12' background rgb 'white'\n"
-        "set title ARG1\n"
-        "set xlabel '" + (width == 1 ? std::string("depth (the root is 1)")
-                                     : "depth, in bands of " + std::to_string(width)) + "'\n"
-        "set ylabel 'nodes (log scale)'\n"
-        "set logscale y\n"
-        "set style fill solid 0.8 border rgb '#1f4e79'\n"
-        "set boxwidth 0.9 relative\n"
-        "set grid ytics\n"
-        "set key off\n"
-        "set yrange [0.8:*]\n"
-        "set xrange [0:" + std::to_string(f.height + width) + "]\n"
-        "$depths << EOD\n";
-    for (const depth_band &b : bands)
-        script += std::to_string(static_cast<double>(b.from + b.to) / 2) + " " + std::to_string(b.nodes) + "\n";
-    return script + "EOD\n"
-                    "plot $depths using 1:2 with boxes lc rgb '#4f81bd'\n";
-}

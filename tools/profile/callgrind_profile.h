@@ -18,19 +18,18 @@
 #define CALLGRIND_PROFILE_H
 
 #include "profile_graph.h"
+#include "profile_lines.h"
 
-#include <cstdio>
 #include <string>
 
-// Whether a file whose first line is first_line is callgrind's.
+// Whether a profile whose first line is first_line is callgrind's.
 bool is_callgrind_profile(const std::string &first_line);
 
-// Reads callgrind's profile, start (what was read of it to tell its kind)
-// and then the rest of in, a line at a time: memory grows with the
-// functions and calls, not the lines. The shares are of event's costs (the
-// file's first event when event is empty). A profile that is broken, or
-// lacks event, gives false with *error: "line N: what is wrong".
-bool read_callgrind_profile(std::FILE *in, const std::string &start, const std::string &event, profile_graph *g,
-                            std::string *error);
+// Reads callgrind's profile from lines, a line at a time: memory grows with
+// the functions and calls, not the lines. The shares are of event's costs
+// (the file's first event when event is empty). A profile that is broken,
+// or lacks event, or can't be read gives false with *error: "line N: what
+// is wrong".
+bool read_callgrind_profile(profile_lines *lines, const std::string &event, profile_graph *g, std::string *error);
 
 #endif

@@ -10,9 +10,4 @@
 // \u009b; for messages and for the text of pictures.
 std::string printable(const std::string &text);
 
-// text as it may stand in a chart: printable, with "]]>", which gnuplot's
-// SVG leaves as it is and XML forbids in text, shown as "]]\x3e". gnuplot
-// escapes the rest of XML's special characters itself.
-std::string chart_text(const std::string &text);
-
 #endif

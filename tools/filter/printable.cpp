@@ -34,11 +34,3 @@ std::string printable(const std::string &text)
     }
     return shown;
 }
-
-std::string chart_text(const std::string &text)
-{
-    std::string shown = printable(text);
-    for (std::size_t at = 0; (at = shown.find("]]>", at)) != std::string::npos; at += 2)
-        shown.replace(at + 2, 1, "\\x3e");
-    return shown;
-}

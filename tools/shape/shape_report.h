@@ -24,10 +24,6 @@ std::vector<depth_band> depth_bands(const tree_figures &f);
 // histogram of the bands, a row each.
 std::string shape_report(const tree_figures &f, const std::vector<depth_band> &bands);
 
-// The gnuplot script that draws the histogram as an SVG on its standard
-// output; its title is ARG1, followed by the figures (shape_title).
-std::string shape_chart_script(const tree_figures &f, const std::vector<depth_band> &bands);
-
 // What follows the file's name in the chart's title.
 std::string shape_title_figures(const tree_figures &f);
 
