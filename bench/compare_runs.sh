@@ -45,7 +45,7 @@ trap 'rm -rf "$work"' EXIT
 if [ -n "${2:-}" ]; then
   cp "$2" "$work/sample.txt"
 else
-  "$build/make_sample" "$work/sample.txt" 1000000 1
+  "$build/make_sample" 1000000 1 > "$work/sample.txt"
 fi
 cd "$work"
 

@@ -690,7 +690,7 @@ TEST(gprof_dot, HostileCases)
         }
         out << "\nIndex by function name\n";
     }
-    std::ofstream(scratch / "empty.txt");
+    std::ofstream(scratch / "empty.txt").close();
     const std::string err = "gprof_dot: ";
     const char *dot = "digraph callgraph \\{\n[^]*\\}\n";
     const limits from_good = {nullptr, 0, 0, nullptr, nullptr, nullptr, good.c_str()};
