@@ -1,7 +1,5 @@
 #include "int_reader.h"
 
-#include "message.h"
-
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -187,9 +185,9 @@ __attribute__((noinline)) read_result next_entry_slowly(int_reader *r, int *valu
     return READ_INT;
 }
 
-// The rejected entry as printable text: other bytes show as '?', and "..."
-// marks an entry too long to keep whole.
-void quote_entry(const int_reader *r, char *out)
+} // namespace
+
+void int_reader_quote(const int_reader *r, char *out)
 {
     for (std::size_t i = 0; i < r->text_len; i++) {
         char c = r->text[i];
@@ -198,31 +196,6 @@ void quote_entry(const int_reader *r, char *out)
     for (int i = 0; r->text_cut && i < 3; i++)
         *out++ = '.';
     *out = '\0';
-}
-
-} // namespace
-
-int int_reader_report(const int_reader *r, read_result result, const char *file, int entry, int needed)
-{
-    char text[INT_READER_TEXT + 4];
-    quote_entry(r, text);
-    switch (result) {
-    case READ_INT:
-        return 0;
-    case READ_END:
-        return fail(2, "%s: entry %d (line %lu): missing: the file ends after %d integers, %d are needed", file,
-                    entry, r->line, entry - 1, needed);
-    case READ_NOT_INT:
-        return fail(2, "%s: entry %d (line %lu): not a decimal integer: \"%s\"", file, entry, r->line, text);
-    case READ_RANGE:
-        return fail(2, "%s: entry %d (line %lu): outside the 32-bit integer range: \"%s\"", file, entry, r->line,
-                    text);
-    case READ_TOO_LONG:
-        return fail(2, "%s: entry %d (line %lu): too long: more than %zu bytes of digits: \"%s\"", file, entry,
-                    r->line, INT_READER_LONGEST, text);
-    default:
-        return fail(1, "%s: entry %d (line %lu): read failed: %s", file, entry, r->line, std::strerror(r->error));
-    }
 }
 
 void int_reader_init(int_reader *r, int fd)

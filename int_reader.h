@@ -56,11 +56,9 @@ void int_reader_init(int_reader *r, int fd);
 // entry after it.
 read_result int_reader_next(int_reader *r, int *value);
 
-// For a read of entry (counting from 1) that returned result, says what is
-// wrong in one message (message.h), "PROGRAM: FILE: entry N (line L): ...",
-// needed being the number of entries the reader of the file needs, and
-// returns the exit status for it: 1 for a failed read, 2 for bad or missing
-// input. Says nothing and returns 0 for READ_INT.
-int int_reader_report(const int_reader *r, read_result result, const char *file, int entry, int needed);
+// The start of the entry last rejected, as printable text for a message:
+// bytes other than printable ASCII shown as '?', and "..." after an entry
+// too long to keep whole. out holds INT_READER_TEXT + 4 bytes.
+void int_reader_quote(const int_reader *r, char *out);
 
 #endif

@@ -5,6 +5,7 @@
 #include "message.h"
 
 #include <cstdlib>
+#include <cstring>
 
 load_outcome load_and_search(load_run *run, const load_setup *setup)
 {
@@ -25,7 +26,7 @@ load_outcome load_and_search(load_run *run, const load_setup *setup)
     load_progress progress;
     load_progress_init(&progress, message_stream(), setup->terminal, setup->clock, setup->file, entries);
     chain_watch watch;
-    chain_watch_init(&watch, setup->file, setup->warn_depth);
+    chain_watch_init(&watch, setup->file, setup->warn_depth, &progress);
     for (int i = 0; i < entries; i++) {
         values[i] = entries - i;
         read_result result = int_reader_next(reader, &keys[i]);
@@ -38,10 +39,8 @@ load_outcome load_and_search(load_run *run, const load_setup *setup)
             return {LOAD_NO_MEMORY, i + 1, READ_INT, -1};
         }
         if ((i + 1) % chain_watch_every == 0) {
-            if (chain_watch_look(&watch, tree, &keys[i + 1 - chain_watch_every])) {
-                load_progress_finish(&progress, i + 1);
+            if (chain_watch_look(&watch, tree, &keys[i + 1 - chain_watch_every]))
                 chain_watch_warn(&watch, tree, i + 1);
-            }
             load_progress_update(&progress, i + 1);
         }
     }
@@ -49,4 +48,29 @@ load_outcome load_and_search(load_run *run, const load_setup *setup)
 
     int target = setup->target;
     return {LOAD_DONE, 0, READ_INT, find_data(list, &target)};
+}
+
+int load_failure(const load_outcome &outcome, const int_reader *reader, const char *file, int needed)
+{
+    const int entry = outcome.entry;
+    const unsigned long line = reader->line;
+    char text[INT_READER_TEXT + 4];
+    int_reader_quote(reader, text);
+    if (outcome.status == LOAD_NO_MEMORY)
+        return entry == 0 ? fail(3, "%s: out of memory before reading", file)
+                          : fail(3, "%s: entry %d (line %lu): out of memory", file, entry, line);
+    switch (outcome.read) {
+    case READ_END:
+        return fail(2, "%s: entry %d (line %lu): missing: the file ends after %d integers, %d are needed", file,
+                    entry, line, entry - 1, needed);
+    case READ_NOT_INT:
+        return fail(2, "%s: entry %d (line %lu): not a decimal integer: \"%s\"", file, entry, line, text);
+    case READ_RANGE:
+        return fail(2, "%s: entry %d (line %lu): outside the 32-bit integer range: \"%s\"", file, entry, line, text);
+    case READ_TOO_LONG:
+        return fail(2, "%s: entry %d (line %lu): too long: more than %zu bytes of digits: \"%s\"", file, entry,
+                    line, INT_READER_LONGEST, text);
+    default:
+        return fail(1, "%s: entry %d (line %lu): read failed: %s", file, entry, line, std::strerror(reader->error));
+    }
 }

@@ -5,8 +5,8 @@
 //
 // It writes nothing but the chain warning and the progress line, on the
 // message stream (message.h; see chain_watch.h and load_progress.h); it
-// returns what happened, and the caller says it and chooses the exit
-// status.
+// returns what happened, and the caller says it, with load_failure for a
+// load that stopped, and chooses the exit status.
 #ifndef LOAD_RUN_H
 #define LOAD_RUN_H
 
@@ -32,8 +32,9 @@ struct load_setup {
     void (*print)(void *);
     const char *file;                // the input's name in the warning and the progress line
     bool terminal;                   // the message stream is a terminal: show the progress line
-    double (*clock)();               // the progress line's clock, in seconds; null for the system's
-    int warn_depth;                  // levels that bring the chain warning; 0 for chain_watch_depth
+    // Left as they are but in tests:
+    double (*clock)() = nullptr;     // the progress line's clock, in seconds; null for the system's
+    int warn_depth = 0;              // levels that bring the chain warning; 0 for chain_watch_depth
 };
 
 enum load_status {
@@ -55,5 +56,12 @@ struct load_outcome {
 // tree; then searches the list for the target. Stops at the first read that
 // isn't an integer or allocation that fails.
 load_outcome load_and_search(load_run *run, const load_setup *setup);
+
+// Says what stopped a load (not LOAD_DONE) in one message (message.h),
+// "FILE: entry N (line L): what is wrong", reader telling where a read
+// stopped and needed being the entries the load needed, and returns the
+// exit status for it: 1 for a failed read, 2 for bad or missing input, 3
+// when memory ran out. tree_shape says its file's faults the same way.
+int load_failure(const load_outcome &outcome, const int_reader *reader, const char *file, int needed);
 
 #endif

@@ -46,26 +46,12 @@ const int entries = 1000000;
 const int search_target = 999999;
 
 enum exit_status {
-    EXIT_READ_FAILED = 1,
-    EXIT_BAD_INPUT = 2,
-    EXIT_OUT_OF_MEMORY = 3,
+    EXIT_READ_FAILED = 1, // and 2 and 3, as load_failure says
     EXIT_WRITE_FAILED = 4,
 };
 
 // What the run builds, reachable from here until the process exits.
 load_run run;
-
-// Says what stopped the load and returns the exit status for it: the
-// reader's for a bad read (EXIT_READ_FAILED or EXIT_BAD_INPUT).
-int report_failure(const load_outcome &outcome)
-{
-    if (outcome.status == LOAD_BAD_READ)
-        return int_reader_report(&run.reader, outcome.read, input_name, outcome.entry, entries);
-    if (outcome.entry == 0)
-        return fail(EXIT_OUT_OF_MEMORY, "%s: out of memory before reading", input_name);
-    return fail(EXIT_OUT_OF_MEMORY, "%s: entry %d (line %lu): out of memory", input_name, outcome.entry,
-                run.reader.line);
-}
 
 } // namespace
 
@@ -75,12 +61,18 @@ int main()
     int fd = open(input_name, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return fail(EXIT_READ_FAILED, "%s: cannot open: %s", input_name, std::strerror(errno));
-    load_setup setup{fd, entries, search_target, compare1, print1, input_name, isatty(STDERR_FILENO) != 0,
-                     nullptr, 0};
+    load_setup setup{};
+    setup.fd = fd;
+    setup.entries = entries;
+    setup.target = search_target;
+    setup.compare = compare1;
+    setup.print = print1;
+    setup.file = input_name;
+    setup.terminal = isatty(STDERR_FILENO) != 0;
     load_outcome outcome = load_and_search(&run, &setup);
     close(fd);
     if (outcome.status != LOAD_DONE)
-        return report_failure(outcome);
+        return load_failure(outcome, &run.reader, input_name, entries);
     if (std::printf("iter num = %d\n", outcome.position) < 0 || std::fflush(stdout) != 0)
         return fail(EXIT_WRITE_FAILED, "cannot write the result: %s", std::strerror(errno));
     return 0;

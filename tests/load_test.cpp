@@ -51,8 +51,9 @@ struct loaded {
     {
         int fd = input_of(text);
         message_init("main_llist", messages);
-        load_setup setup{fd, entries, target, compare_ints, print_nothing, "in.txt", clock != nullptr, clock,
-                         warn_depth};
+        load_setup setup{fd, entries, target, compare_ints, print_nothing, "in.txt", clock != nullptr};
+        setup.clock = clock;
+        setup.warn_depth = warn_depth;
         {
             malloc_failure failure(fail_at, from_then_on);
             outcome = load_and_search(&run, &setup);

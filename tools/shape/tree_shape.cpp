@@ -12,7 +12,7 @@
 #include "depth_chart.h"
 #include "filter.h"
 #include "insertion_shape.h"
-#include "int_reader.h"
+#include "load_run.h"
 #include "message.h"
 #include "shape_report.h"
 
@@ -49,7 +49,7 @@ int read_keys(const std::string &path, int count, std::vector<int> *keys)
         if (result == READ_INT)
             keys->push_back(key);
         else
-            status = int_reader_report(reader.get(), result, shown.c_str(), i + 1, count);
+            status = load_failure({LOAD_BAD_READ, i + 1, result, -1}, reader.get(), shown.c_str(), count);
     }
     if (fd != 0)
         close(fd);
