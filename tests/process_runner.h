@@ -1,5 +1,5 @@
 // Runs a built program as a user runs it, without a shell, for the
-// program's and the tools' tests; and a full device of the test's own.
+// program's and the tools' tests.
 #ifndef PROCESS_RUNNER_H
 #define PROCESS_RUNNER_H
 
@@ -9,7 +9,6 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -79,21 +78,6 @@ inline ran run(const std::string &work, const std::string &capture, const std::v
     int status = 0;
     waitpid(pid, &status, 0);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(capture + "/stdout"), slurp(capture + "/stderr")};
-}
-
-// A device like /dev/full at path, made by the test (root may make one),
-// so that no test writes the machine's own: false when it can't be made,
-// and the test then skips what needs it.
-inline bool make_full_device(const std::string &path)
-{
-    return mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0;
-}
-
-// Whether path is still that device, not a file that replaced it.
-inline bool is_full_device(const std::string &path)
-{
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == makedev(1, 7);
 }
 
 #endif

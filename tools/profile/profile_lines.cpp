@@ -10,12 +10,23 @@ bool next_line(profile_lines *lines, std::string *error)
         lines->again = false;
         return true;
     }
-    lines->line.clear();
     lines->number++;
-    int c = 0;
-    while ((c = getc_unlocked(lines->in)) != EOF && c != '\n' && lines->line.size() <= longest_profile_line)
-        lines->line += static_cast<char>(c);
-    lines->bytes += lines->line.size() + (c == '\n' ? 1 : 0);
+    std::string &block = lines->block;
+    std::size_t end = 0;
+    bool read_more = true;
+    while ((end = block.find('\n', lines->next)) == std::string::npos &&
+           block.size() - lines->next <= longest_profile_line && read_more) {
+        block.erase(0, lines->next);
+        lines->next = 0;
+        char more[64 * 1024];
+        std::size_t n = std::fread(more, 1, sizeof more, lines->in);
+        block.append(more, n);
+        read_more = n > 0;
+    }
+    std::size_t length = std::min(end, block.size()) - lines->next;
+    lines->line.assign(block, lines->next, std::min(length, longest_profile_line + 1));
+    lines->bytes += length + (end != std::string::npos ? 1 : 0);
+    lines->next = std::min(block.size(), lines->next + length + 1);
     std::string at = "line " + std::to_string(lines->number) + ": ";
     lines->failed = std::ferror(lines->in) != 0 || lines->bytes > lines->limit;
     if (std::ferror(lines->in) != 0)
@@ -26,7 +37,7 @@ bool next_line(profile_lines *lines, std::string *error)
         *error = at + "a line longer than " + std::to_string(longest_profile_line >> 20) + " MiB";
     else if (lines->line.find('\0') != std::string::npos)
         *error = at + "holds a NUL byte";
-    else if (c != EOF || !lines->line.empty()) {
+    else if (end != std::string::npos || !lines->line.empty()) {
         if (!lines->line.empty() && lines->line.back() == '\r')
             lines->line.pop_back();
         return true;

@@ -21,6 +21,8 @@ struct profile_lines {
     std::size_t bytes = 0;        // bytes read so far
     bool again = false;           // next_line gives the same line once more
     bool failed = false;          // in couldn't be read, or is past limit
+    std::string block;            // bytes read from in
+    std::size_t next = 0;         // where the next line starts in block
 };
 
 // Reads the next line into lines->line. False at the end, with *error
