@@ -9,6 +9,12 @@
 #include <string>
 #include <vector>
 
+// The sanitizer build keeps the containers' asserts and really sanitizes,
+// whatever the build type's own flags say.
+#if defined(MAIN_LLIST_SANITIZED) && (defined(NDEBUG) || !defined(__SANITIZE_ADDRESS__))
+#error "the sanitizer build must have the asserts on and AddressSanitizer"
+#endif
+
 namespace {
 
 struct tree_fixture : ::testing::Test {
