@@ -358,6 +358,27 @@ std::string converted(const scratch_dir &scratch, const std::string &fixture,
     return r.status == 0 ? r.out : "";
 }
 
+// A graph in short: each function "NAME@OBJECT INCL (SELF) CALLS", then
+// each arc "CALLER>CALLEE SHARE CALLS", shares to a tenth of a percent.
+std::string in_short(const profile_graph &g)
+{
+    std::map<int, std::string> names;
+    std::string s;
+    char line[200];
+    for (const profile_function &f : g.functions) {
+        names[f.id] = f.name + (f.object.empty() ? "" : "@" + f.object);
+        std::snprintf(line, sizeof line, "%s %s%.1f (%.1f) %s\n", names[f.id].c_str(), f.bound ? "<=" : "", f.percent,
+                      f.self, f.calls.c_str());
+        s += line;
+    }
+    for (const profile_arc &a : g.arcs) {
+        std::snprintf(line, sizeof line, "%s>%s %.1f %llu\n", names[a.caller].c_str(), names[a.callee].c_str(),
+                      a.percent, a.calls);
+        s += line;
+    }
+    return s;
+}
+
 // fixtures/gprof_main_llist.txt is from a run of the program, and
 // fixtures/gprof_cycle.txt from a small -pg program with two mutually
 // recursive functions (a cycle), a self-recursive one and one that takes no
@@ -389,6 +410,15 @@ TEST(gprof_dot, DrawsCallGraphsWithCyclesAndRecursion)
     EXPECT_TRUE(has(dot, "f6 -> f6 [label=\"0.0 %\\n33000×\""));
     EXPECT_TRUE(has(dot, "f7 [label=\"idle\\n0.0 % (0.0 %)\\n3000 calls\""));
     EXPECT_FALSE(has(dot, "as a whole"));
+
+    // A function's own share is the flat profile's % time, not one worked
+    // out from the call graph's rounded seconds.
+    std::string text = slurp(std::string(FIXTURES) + "/gprof_main_llist.txt");
+    text.replace(text.find(" 65.21 "), 7, " 61.49 ");
+    profile_graph g;
+    std::string error;
+    ASSERT_TRUE(gprof_of(text, &g, &error)) << error;
+    EXPECT_TRUE(has(in_short(g), "\nBST_insert 65.2 (61.5) 1000000\n")) << in_short(g);
 }
 
 // Profiles refused, and what for: the line and what is wrong.
@@ -478,26 +508,6 @@ TEST(gprof_dot, KeepsTheHeaviestCallerOfAFunctionLeftWithoutOne)
     EXPECT_EQ(rescued.second, (std::vector<std::pair<int, int>>{{1, 2}, {1, 3}, {2, 4}}));
 }
 
-// A graph in short: each function "NAME@OBJECT INCL (SELF) CALLS", then
-// each arc "CALLER>CALLEE SHARE CALLS", shares to a tenth of a percent.
-std::string in_short(const profile_graph &g)
-{
-    std::map<int, std::string> names;
-    std::string s;
-    char line[200];
-    for (const profile_function &f : g.functions) {
-        names[f.id] = f.name + (f.object.empty() ? "" : "@" + f.object);
-        std::snprintf(line, sizeof line, "%s %.1f (%.1f) %s\n", names[f.id].c_str(), f.percent, f.self, f.calls.c_str());
-        s += line;
-    }
-    for (const profile_arc &a : g.arcs) {
-        std::snprintf(line, sizeof line, "%s>%s %.1f %llu\n", names[a.caller].c_str(), names[a.callee].c_str(),
-                      a.percent, a.calls);
-        s += line;
-    }
-    return s;
-}
-
 // Reads text as callgrind's profile; "error: ..." when it is refused.
 std::string callgrind_of(const std::string &text, const std::string &event = "")
 {
@@ -513,7 +523,7 @@ TEST(gprof_dot, ReadsEachFeatureOfCallgrindsFormat)
 {
     const std::string example = "fl=file1.c\nfn=main\n16 20\ncfn=func1\ncalls=1 50\n16 400\ncfi=file2.c\n"
                                 "cfn=func2\ncalls=3 20\n16 400\nfn=func1\n51 100\ncfi=file2.c\ncfn=func2\n"
-                                "calls=2 20\n51 300\nfl=file2.c\nfn=func2\n20 700\n";
+                                "calls=2 20\n51 300\nfl=file2.c\nfn=func2\n20 700\ntotals: 820\n";
     const std::string figures = "main 100.0 (2.4) \nfunc1 48.8 (12.2) 1\nfunc2 85.4 (85.4) 5\n"
                                 "main>func1 48.8 1\nmain>func2 48.8 3\nfunc1>func2 36.6 2\n";
     struct row {
@@ -524,20 +534,21 @@ TEST(gprof_dot, ReadsEachFeatureOfCallgrindsFormat)
         {"compressed names, comments and blank lines",
          "events: Instructions\n# names first\nfl=(1) file1.c\nfl=(2) file2.c\n\nfn=(1) main\n16 20\ncfn=(2) func1\n"
          "calls=1 50\n16 400\ncfi=(2)\ncfn=(3) func2\ncalls=3 20\n16 400\nfn=(2)\n51 100\ncfi=(2)\ncfn=(3)\n"
-         "calls=2 20\n51 300\nfl=(2)\nfn=(3)\n20 700\n",
+         "calls=2 20\n51 300\nfl=(2)\nfn=(3)\n20 700\ntotals: 820\n",
          "", figures},
         {"one name in two objects, cob= for one call only",
          "events: Ir\nob=(1) /bin/a\nfn=(1) main\n0 10\ncob=(2) /lib/b.so\ncfn=(2) f\ncalls=1 0\n0 30\ncfn=(2)\n"
-         "calls=2 0\n0 60\nfn=(2)\n0 60\nob=(2)\nfn=(2)\n0 30\n",
+         "calls=2 0\n0 60\nfn=(2)\n0 60\nob=(2)\nfn=(2)\n0 30\ntotals: 100\n",
          "", "main@/bin/a 100.0 (10.0) \nf@/lib/b.so 30.0 (30.0) 1\nf@/bin/a 60.0 (60.0) 2\n"
              "main@/bin/a>f@/lib/b.so 30.0 1\nmain@/bin/a>f@/bin/a 60.0 2\n"},
         {"subpositions: instr and line, +, -, *, hex",
-         "positions: instr line\nevents: Ir\nfn=f\n0x10 5 3\n+3 * 4\n-1 +1 2\n* -1 1\n0xA0 7 0x0a\n", "", "f 100.0 (100.0) \n"},
+         "positions: instr line\nevents: Ir\nfn=f\n0x10 5 3\n+3 * 4\n-1 +1 2\n* -1 1\n0xA0 7 0x0a\ntotals: 20\n", "", "f 100.0 (100.0) \n"},
         {"jumps and the lines that follow them",
-         "positions: instr line\nevents: Ir\nfn=f\n0x10 5 4\njump=3 +2 *\n+2 *\njcnd=1/2 +3 +1\n* *\n+3 +1 6\n", "",
+         "positions: instr line\nevents: Ir\nfn=f\n0x10 5 4\njump=3 +2 *\n+2 *\njcnd=1/2 +3 +1\n* *\n+3 +1 6\n"
+         "totals: 10\n", "",
          "f 100.0 (100.0) \n"},
         {"--event, and fewer counts than events",
-         "events: Ir Dr\nfn=main\n1 10 4\ncfn=f\ncalls=1 1\n1 90\nfn=f\n1 90\n", "Dr",
+         "events: Ir Dr\nfn=main\n1 10 4\ncfn=f\ncalls=1 1\n1 90\nfn=f\n1 90\ntotals: 100 4\n", "Dr",
          "main 100.0 (100.0) \nf 0.0 (0.0) 1\nmain>f 0.0 1\n"},
         {"event: lines, summary:, totals: and parts whose costs add up, names kept across parts",
          "version: 1\ncreator: callgrind\npart: 1\nevent: Ir : Instruction Fetches\nevents: Ir\nsummary: 10\n"
@@ -546,19 +557,28 @@ TEST(gprof_dot, ReadsEachFeatureOfCallgrindsFormat)
          "", "main 100.0 (50.0) \nf 50.0 (50.0) 1\nmain>f 50.0 1\n"},
         {"direct recursion by levels: f'2 merged into f, its calls nested",
          "events: Ir\nfn=main\n0 10\ncfn=f\ncalls=1 0\n0 90\nfn=f\n0 30\ncfn=f'2\ncalls=1 0\n0 60\nfn=f'2\n0 30\n"
-         "cfn=f'2\ncalls=1 0\n0 30\nfn=f'2\n0 30\n",
+         "cfn=f'2\ncalls=1 0\n0 30\nfn=f'2\n0 30\ntotals: 100\n",
          "", "main 100.0 (10.0) \nf 90.0 (90.0) 1+2\nmain>f 90.0 1\nf>f 60.0 2\n"},
         {"mutual recursion by levels",
          "events: Ir\nfn=main\n0 10\ncfn=a\ncalls=1 0\n0 90\nfn=a\n0 10\ncfn=b\ncalls=1 0\n0 80\nfn=b\n0 20\ncfn=a'2\n"
-         "calls=1 0\n0 60\nfn=a'2\n0 20\ncfn=b'2\ncalls=1 0\n0 40\nfn=b'2\n0 40\n",
+         "calls=1 0\n0 60\nfn=a'2\n0 20\ncfn=b'2\ncalls=1 0\n0 40\nfn=b'2\n0 40\ntotals: 100\n",
          "", "main 100.0 (10.0) \na 90.0 (30.0) 2\nb 80.0 (60.0) 2\nmain>a 90.0 1\na>b 80.0 2\nb>a 60.0 1\n"},
         {"mutual recursion without levels: at most the pair's share, from the calls into it",
          "events: Ir\nfn=main\n0 10\ncfn=a\ncalls=1 0\n0 90\nfn=a\n0 30\ncfn=b\ncalls=2 0\n0 120\nfn=b\n0 60\n"
-         "cfn=a\ncalls=1 0\n0 60\n",
-         "", "main 100.0 (10.0) \na 90.0 (30.0) 2\nb 90.0 (60.0) 2\nmain>a 90.0 1\na>b 90.0 2\nb>a 60.0 1\n"},
+         "cfn=a\ncalls=1 0\n0 60\ntotals: 100\n",
+         "", "main 100.0 (10.0) \na <=90.0 (30.0) 2\nb <=90.0 (60.0) 2\nmain>a 90.0 1\na>b 90.0 2\nb>a 60.0 1\n"},
         {"direct recursion without levels (--separate-recs=1)",
-         "events: Ir\nfn=main\n0 10\ncfn=f\ncalls=1 0\n0 90\nfn=f\n0 90\ncfn=f\ncalls=2 0\n0 90\n", "",
+         "events: Ir\nfn=main\n0 10\ncfn=f\ncalls=1 0\n0 90\nfn=f\n0 90\ncfn=f\ncalls=2 0\n0 90\ntotals: 100\n", "",
          "main 100.0 (10.0) \nf 90.0 (90.0) 1+2\nmain>f 90.0 1\nf>f 90.0 2\n"},
+        {"a thread's start: its calls out cost more than the call into it",
+         "events: Ir\nfn=main\n0 10\ncfn=clone\ncalls=1 0\n0 5\nfn=clone\n0 5\ncfn=start_thread\ncalls=1 0\n0 85\n"
+         "fn=start_thread\n0 85\ntotals: 100\n",
+         "", "main 15.0 (10.0) \nclone 90.0 (5.0) 1\nstart_thread 85.0 (85.0) 1\nmain>clone 5.0 1\n"
+             "clone>start_thread 85.0 1\n"},
+        {"static functions of one name in two files, and CRLF line ends",
+         "events: Ir\r\nfl=m.c\r\nfn=main\r\n0 10\r\ncfi=a.c\r\ncfn=check\r\ncalls=1 0\r\n0 30\r\ncfi=b.c\r\n"
+         "cfn=check\r\ncalls=1 0\r\n0 60\r\nfl=a.c\r\nfn=check\r\n0 30\r\nfl=b.c\r\nfn=check\r\n0 60\r\ntotals: 100\r\n",
+         "", "main 100.0 (10.0) \ncheck 30.0 (30.0) 1\ncheck 60.0 (60.0) 1\nmain>check 30.0 1\nmain>check 60.0 1\n"},
     };
     for (const row &r : rows)
         EXPECT_EQ(callgrind_of(r.text, r.event), r.want) << r.feature;
@@ -581,6 +601,12 @@ TEST(gprof_dot, RefusesBrokenCallgrindProfiles)
         {"events: Ir\nfn=f\ncfn=g\ncalls=1 0\nfn=g\n", "line 5: calls= on line 4 has no cost line after it"},
         {"events: Ir\nfn=f\ncfn=g\ncalls=1 0\n", "line 4: calls= on line 4 has no cost line after it"},
         {"events: Ir Dr\nfn=f\n1 2\n", "line 1: no event DLmr in this profile, whose events are: Ir Dr"},
+        {"events: Ir\nfn=f\n0 10\n", "line 3: no totals: line at the end of the part: the profile is cut short"},
+        {"events: Ir\nfn=f\n0 10\ntotals: 11\n", "line 4: the costs of Ir add up to 10, not to its totals: of 11"},
+        {"events: Ir\nsummary: 30\nfn=f\n0 10\n",
+         "line 4: the costs of Ir add up to 10, not to its summary: of 30: the profile is cut short"},
+        {"events: Ir\nfn=f\n0 10\ntotals: 10\npart: 2\nfn=f\n0 5\n",
+         "line 7: no totals: line at the end of the part: the profile is cut short"},
     };
     for (const auto &[text, why] : refusals)
         EXPECT_EQ(callgrind_of(text, why.find("DLmr") != std::string::npos ? "DLmr" : ""), "error: " + why) << text;

@@ -32,7 +32,8 @@ struct reader {
     std::size_t positions = 1; // subpositions that start a cost line
     std::unordered_map<cost, std::string> names[3]; // compressed names: objects, files, functions
     std::string object, called_object, called;      // ob=, cob= (for the next call only), cfn=
-    bool has_called_object = false, has_called = false;
+    std::string file, called_file;                  // fl=, fi= or fe=; cfi= or cfl= (for the next call only)
+    bool has_called_object = false, has_called = false, has_called_file = false;
     int function = -1;         // the level of fn=
     std::unordered_map<std::string, int> level_ids, box_ids;
     std::vector<level> levels;
@@ -42,6 +43,9 @@ struct reader {
     bool pending_call = false; // the pending line is a calls=, of calls[last_call]
     std::size_t last_call = 0;
     std::string error;         // what is wrong with the line read
+    cost part_costs = 0;       // the event's costs in the part so far, to check against its totals
+    cost summary = 0;          // the part's summary: of the event, when it has one
+    bool has_summary = false, closed = false; // closed: by a totals: line, with nothing after it
     profile_graph *g;
 };
 
@@ -93,18 +97,20 @@ bool name_in(reader &r, std::unordered_map<cost, std::string> &table, std::strin
     return true;
 }
 
-int level_of(reader &r, const std::string &object, const std::string &name)
+// A function is its name in its object and its source file: static
+// functions of one name in two files are two.
+int level_of(reader &r, const std::string &object, const std::string &file, const std::string &name)
 {
-    auto [it, fresh] = r.level_ids.emplace(object + '\n' + name, int(r.levels.size()));
+    auto [it, fresh] = r.level_ids.emplace(object + '\n' + file + '\n' + name, int(r.levels.size()));
     if (!fresh)
         return it->second;
     std::size_t mark = name.rfind('\'');
     bool deeper = mark != std::string::npos && mark + 1 < name.size() &&
                   name.find_first_not_of("0123456789", mark + 1) == std::string::npos;
     std::string base = deeper ? name.substr(0, mark) : name;
-    auto [box, new_box] = r.box_ids.emplace(object + '\n' + base, int(r.g->functions.size()));
+    auto [box, new_box] = r.box_ids.emplace(object + '\n' + file + '\n' + base, int(r.g->functions.size()));
     if (new_box)
-        r.g->functions.push_back({box->second, base, object, 0, 0, ""});
+        r.g->functions.push_back({box->second, base, object, 0, 0, "", file, false});
     r.levels.push_back({box->second, !deeper, 0});
     return it->second;
 }
@@ -129,8 +135,42 @@ bool cost_line(reader &r, const std::vector<std::string_view> &w, cost *wanted)
     return true;
 }
 
+// A part's costs of the event against its closing totals: (or, without
+// one, its summary:), so that a profile cut short is refused.
+bool close_part(reader &r, bool totals, cost expected)
+{
+    const std::string of = "the costs of " + r.g->cost + " add up to " + std::to_string(r.part_costs);
+    if (!totals && !r.has_summary && !r.closed)
+        return bad(r, "no totals: line at the end of the part: the profile is cut short");
+    if (!totals && !r.closed && r.part_costs != r.summary)
+        return bad(r, of + ", not to its summary: of " + std::to_string(r.summary) + ": the profile is cut short");
+    if (totals && r.part_costs != expected)
+        return bad(r, of + ", not to its totals: of " + std::to_string(expected));
+    r.part_costs = 0;
+    r.has_summary = false;
+    r.closed = totals;
+    return true;
+}
+
+// The event's count in a totals: or summary: line.
+bool count_of_event(reader &r, std::string_view value, cost *n)
+{
+    std::vector<std::string_view> w = words(value);
+    *n = 0;
+    return r.column >= w.size() || number(r, w[r.column], n);
+}
+
 bool header(reader &r, const std::string &key, std::string_view value)
 {
+    cost n = 0;
+    if (key == "part" && !r.events.empty() && (r.part_costs != 0 || !r.closed))
+        return close_part(r, false, 0);
+    if (key == "summary" && !r.events.empty()) {
+        r.has_summary = true;
+        return count_of_event(r, value, &r.summary);
+    }
+    if (key == "totals")
+        return !r.events.empty() && count_of_event(r, value, &n) && close_part(r, true, n);
     if (key == "positions") {
         r.positions = words(value).size();
         for (std::string_view kind : words(value))
@@ -171,8 +211,9 @@ bool call_line(reader &r, const std::string &key, std::string_view value, std::s
         return true;
     if (!r.has_called)
         return bad(r, "calls= without a cfn= before it");
-    int callee = level_of(r, r.has_called_object ? r.called_object : r.object, r.called);
-    r.has_called_object = false;
+    int callee = level_of(r, r.has_called_object ? r.called_object : r.object,
+                          r.has_called_file ? r.called_file : r.file, r.called);
+    r.has_called_object = r.has_called_file = false;
     auto [id, fresh] = r.call_ids.emplace(std::make_pair(r.function, callee), r.calls.size());
     if (fresh)
         r.calls.push_back({r.function, callee, 0, 0});
@@ -196,7 +237,9 @@ bool read_line(reader &r, const std::string &line, std::size_t number_of_line)
         cost c = 0;
         if (!cost_line(r, words(line), &c))
             return false;
-        bool added = r.pending == 0 ? add(r, &r.levels[std::size_t(r.function)].self, c, "costs")
+        r.closed = false;
+        bool added = r.pending == 0 ? add(r, &r.levels[std::size_t(r.function)].self, c, "costs") &&
+                                          add(r, &r.part_costs, c, "costs")
                                     : !r.pending_call || add(r, &r.calls[r.last_call].inclusive, c, "costs");
         r.pending = 0;
         return added;
@@ -223,8 +266,11 @@ bool read_line(reader &r, const std::string &line, std::size_t number_of_line)
     r.has_called_object = r.has_called_object || key == "cob";
     r.called = key == "cfn" ? name : r.called;
     r.has_called = r.has_called || key == "cfn";
+    r.file = key == "fl" || key == "fi" || key == "fe" ? name : r.file;
+    r.called_file = key == "cfi" || key == "cfl" ? name : r.called_file;
+    r.has_called_file = r.has_called_file || key == "cfi" || key == "cfl";
     if (key == "fn")
-        r.function = level_of(r, r.object, name);
+        r.function = level_of(r, r.object, r.file, name);
     return true;
 }
 
@@ -234,12 +280,13 @@ void build(reader &r)
 {
     profile_graph &g = *r.g;
     std::size_t n = g.functions.size();
-    std::vector<long double> self(n), first_self(n), into(n), out_of_first(n);
+    std::vector<long double> self(n), first_self(n), into(n), out_of_first(n), out_to_others(n);
     std::vector<cost> into_calls(n), recursive(n);
-    std::vector<bool> called(n);
+    std::vector<bool> called(n), has_levels(n);
     long double total = 0;
     for (const level &l : r.levels) {
         self[std::size_t(l.box)] += l.self;
+        has_levels[std::size_t(l.box)] = has_levels[std::size_t(l.box)] || !l.first;
         first_self[std::size_t(l.box)] += l.first ? l.self : 0;
         total += l.self;
     }
@@ -257,11 +304,17 @@ void build(reader &r)
         into[b] += a != b && to.first ? c.inclusive : 0;
         called[b] = called[b] || (a != b && to.first);
         out_of_first[a] += from.first ? c.inclusive : 0;
+        out_to_others[a] += from.first && a != b ? c.inclusive : 0;
     }
     // Without levels (--separate-recs=1), calls among functions that call
     // each other may nest; a function's share is then at most its group's,
     // whose calls in from outside never nest.
     std::vector<int> group = components(g);
+    std::vector<int> members(n), with_levels(n);
+    for (std::size_t f = 0; f < n; f++) {
+        members[std::size_t(group[f])]++;
+        with_levels[std::size_t(group[f])] += has_levels[f];
+    }
     std::vector<long double> into_group(n, -1); // -1: never entered from outside
     for (const profile_arc &a : g.arcs) {       // calls in from outside are into first levels
         std::size_t from = std::size_t(group[std::size_t(a.caller)]), to = std::size_t(group[std::size_t(a.callee)]);
@@ -270,9 +323,15 @@ void build(reader &r)
     for (std::size_t f = 0; f < n; f++) {
         profile_function &fn = g.functions[f];
         fn.self = share(self[f]);
-        long double with_callees = called[f] ? into[f] : first_self[f] + out_of_first[f];
-        if (into_group[std::size_t(group[f])] >= 0)
-            with_callees = std::min(with_callees, into_group[std::size_t(group[f])]);
+        // A function that nothing calls, or whose calls out cost more than
+        // the calls into it (a thread starts inside clone, say), counts its
+        // own cost and its calls out.
+        bool entered = called[f] && out_to_others[f] <= into[f];
+        long double with_callees = entered ? into[f] : first_self[f] + out_of_first[f];
+        std::size_t k = std::size_t(group[f]);
+        if (entered && into_group[k] >= 0)
+            with_callees = std::min(with_callees, into_group[k]);
+        fn.bound = entered && members[k] > 1 && with_levels[k] == 0;
         fn.percent = std::min(100.0, std::max(fn.self, share(with_callees)));
         if (into_calls[f] + recursive[f] > 0)
             fn.calls = std::to_string(into_calls[f]) + (recursive[f] > 0 ? "+" + std::to_string(recursive[f]) : "");
@@ -308,6 +367,8 @@ bool read_callgrind_profile(profile_lines *lines, const std::string &event, prof
         read_line(r, "#", at); // says what the calls= lacks
     else if (r.error.empty() && error->empty() && r.events.empty())
         r.error = "no events: line";
+    else if (r.error.empty() && error->empty())
+        close_part(r, false, 0);
     if (!r.error.empty())
         *error = "line " + std::to_string(at) + ": " + r.error.substr(0, 200);
     if (!error->empty())

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <map>
 
 namespace {
 
@@ -41,6 +42,8 @@ struct reader {
     int primary = -1;     // the entry whose callees are being read, or -1
     std::set<int> wholes; // "<cycle N as a whole>" entries
     std::set<int> seen;
+    bool in_flat = false; // within the flat profile's rows
+    std::map<std::string, double> flat; // its % time, by name
     std::string error;    // what is wrong with the line read
 };
 
@@ -65,10 +68,10 @@ bool index_of(reader &r, std::string_view w, int *index)
     return true;
 }
 
-std::string name_of(const std::vector<std::string_view> &w, std::size_t from)
+std::string name_of(const std::vector<std::string_view> &w, std::size_t from, std::size_t to)
 {
     std::string name;
-    for (std::size_t i = from; i + 1 < w.size(); i++)
+    for (std::size_t i = from; i < to; i++)
         name += (name.empty() ? "" : " ") + std::string(w[i]);
     return name;
 }
@@ -82,7 +85,7 @@ bool entry(reader &r, const std::vector<std::string_view> &w, int index)
     if (!r.seen.insert(index).second)
         return bad(r, "a second entry for " + std::string(w[0]));
     double self = 0, children = 0;
-    profile_function f{index, "", "", 0, 0, ""};
+    profile_function f{index, "", "", 0, 0, "", "", false};
     if (!number(r, w[1], &f.percent) || !number(r, w[2], &self) || !number(r, w[3], &children))
         return false;
     // gprof rounds the seconds but not its percentages: the self share is
@@ -95,7 +98,7 @@ bool entry(reader &r, const std::vector<std::string_view> &w, int index)
     std::size_t name_from = 4;
     if (is_calls(w[4]))
         f.calls = w[name_from++];
-    f.name = name_of(w, name_from);
+    f.name = name_of(w, name_from, w.size() - 1);
     if (f.name.empty())
         return bad(r, "an entry without a name");
     r.primary = f.name.find(" as a whole>") != std::string::npos ? -1 : index;
@@ -123,9 +126,25 @@ bool callee(reader &r, const std::vector<std::string_view> &w, int index)
     return true;
 }
 
+// A row of the flat profile: "%time cumulative self [calls self/call
+// total/call] name"; a row that isn't one is passed over.
+void flat_row(reader &r, const std::vector<std::string_view> &w)
+{
+    double percent = 0, number = 0;
+    unsigned long long calls = 0;
+    bool with_calls = w.size() > 6 && whole_number(w[3], ULLONG_MAX, &calls) && decimal(w[4], &number) &&
+                      decimal(w[5], &number);
+    std::size_t name_from = with_calls ? 6 : 3;
+    if (w.size() > name_from && decimal(w[0], &percent) && decimal(w[1], &number) && decimal(w[2], &number))
+        r.flat[name_of(w, name_from, w.size())] = percent;
+}
+
 bool read_line(reader &r, const std::string &line)
 {
     std::vector<std::string_view> w = words(line);
+    if (!r.in_graph && r.in_flat && !w.empty())
+        flat_row(r, w);
+    r.in_flat = (r.in_flat && !w.empty()) || (w.size() > 2 && w[0] == "time" && w[1] == "seconds");
     if (line.rfind("granularity:", 0) == 0) {
         // "... for 0.72% of 1.38 seconds", or, for a run too short to be
         // sampled, "... no time propagated".
@@ -175,6 +194,13 @@ bool read_gprof_profile(profile_lines *lines, profile_graph *g, std::string *err
             *error = "a call to [" + std::to_string(a.callee) + "], which has no entry";
     if (!error->empty())
         return false;
+    // A function's own share is the flat profile's, which gprof doesn't
+    // round as it rounds the call graph's seconds.
+    for (profile_function &f : r.g.functions) {
+        auto own = r.flat.find(f.name.substr(0, f.name.find(" <cycle ")));
+        if (own != r.flat.end())
+            f.self = std::min(own->second, f.percent);
+    }
     // A call to a cycle as a whole is drawn as the calls to its members.
     auto into_whole = [&](const profile_arc &a) { return r.wholes.count(a.callee) != 0; };
     r.g.arcs.erase(std::remove_if(r.g.arcs.begin(), r.g.arcs.end(), into_whole), r.g.arcs.end());

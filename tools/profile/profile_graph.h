@@ -23,6 +23,8 @@ struct profile_function {
     double percent;     // of the run's cost, with callees
     double self;        // of the run's cost, on its own
     std::string calls;  // "n", "n+recursive", or empty
+    std::string file;   // callgrind: its source file (fl=); shown where the name alone is ambiguous
+    bool bound = false; // percent is a bound: the share of its group, functions that call each other
 };
 
 struct profile_arc {
