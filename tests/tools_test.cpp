@@ -7,6 +7,7 @@
 #include "callgrind_profile.h"
 #include "gprof_profile.h"
 #include "printable.h"
+#include "profile_compare.h"
 #include "process_runner.h"
 #include "sample_keys.h"
 #include "scratch_dir.h"
@@ -655,6 +656,81 @@ TEST(gprof_dot, TheFiguresOfARealCallgrindProfile)
     EXPECT_FALSE(has(hidden, "\nmalloc@"));
 }
 
+// Two runs compared: base has main (10), f (70) and h (20), 100 in all;
+// the new run main (10), f (140, called twice) and g (50), 200 in all.
+TEST(gprof_dot, ComparesTwoRuns)
+{
+    profile_graph base, now;
+    std::string error;
+    ASSERT_TRUE(read_text("events: Ir\nfn=main\n0 10\ncfn=f\ncalls=1 0\n0 70\ncfn=h\ncalls=1 0\n0 20\nfn=f\n0 70\n"
+                          "fn=h\n0 20\ntotals: 100\n", &base, &error)) << error;
+    ASSERT_TRUE(read_text("events: Ir\nfn=main\n0 10\ncfn=f\ncalls=2 0\n0 140\ncfn=g\ncalls=1 0\n0 50\nfn=f\n0 140\n"
+                          "fn=g\n0 50\ntotals: 200\n", &now, &error)) << error;
+    auto in_short = [](const profile_graph &c) {
+        std::string s;
+        char line[200];
+        for (const profile_function &f : c.functions) {
+            std::snprintf(line, sizeof line, "%s %+.1f (%+.1f) %.1f>%.1f\n", f.name.c_str(), f.percent, f.self,
+                          f.shares[0], f.shares[1]);
+            s += line;
+        }
+        for (const profile_arc &a : c.arcs) {
+            std::snprintf(line, sizeof line, "%s>%s %+.1f %llu>%llu\n", c.functions[std::size_t(a.caller)].name.c_str(),
+                          c.functions[std::size_t(a.callee)].name.c_str(), a.percent, a.base_calls, a.calls);
+            s += line;
+        }
+        return s;
+    };
+    // In shares of the base's 100: the new run's figures count twice.
+    profile_graph c = compare_profiles(base, now, false);
+    EXPECT_EQ(in_short(c), "main +100.0 (+0.0) 100.0>100.0\nf +70.0 (+70.0) 70.0>70.0\nh -20.0 (-20.0) 20.0>-1.0\n"
+                           "g +50.0 (+50.0) -1.0>25.0\nmain>f +70.0 1>2\nmain>h -20.0 1>0\nmain>g +50.0 0>1\n");
+    // Normalized, the changes of the shares.
+    EXPECT_EQ(in_short(compare_profiles(base, now, true)),
+              "main +0.0 (-5.0) 100.0>100.0\nf +0.0 (+0.0) 70.0>70.0\nh -20.0 (-20.0) 20.0>-1.0\n"
+              "g +25.0 (+25.0) -1.0>25.0\nmain>f +0.0 1>2\nmain>h -20.0 1>0\nmain>g +25.0 0>1\n");
+    // The drawing: thresholds on the size of the change, both totals in
+    // the title, red for growth, blue for shrinkage, new and gone.
+    std::string dot = dot_of(c, choose_drawn(c, 30, 30), 30);
+    EXPECT_TRUE(has(dot, "base: 100 Ir, new: 200 Ir, new / base = 2.0000")) << dot;
+    EXPECT_TRUE(has(dot, "[label=\"f\\n+70.0 % (+70.0 %)\\n70.0 % \u2192 70.0 %\\n2 calls\", fillcolor=\"0.000 ")) << dot;
+    EXPECT_TRUE(has(dot, "[label=\"g\\n+50.0 % (+50.0 %)\\nnew: 25.0 %\\n1 call\"")) << dot;
+    EXPECT_FALSE(has(dot, "\"h\\n")) << dot; // a change of 20 %
+    dot = dot_of(c, choose_drawn(c, 0, 0), 0);
+    EXPECT_TRUE(has(dot, "[label=\"h\\n-20.0 % (-20.0 %)\\ngone: was 20.0 %\", fillcolor=\"0.620 ")) << dot;
+    EXPECT_TRUE(has(dot, "f0 -> f2 [label=\"-20.0 %\\n1\u00d7 \u2192 0\u00d7\"")) << dot;
+    drawable(dot);
+}
+
+// --focus keeps the call paths through fact: its callers up to the root and
+// its callees, with their shares of the whole run; same-named functions of
+// one object in two files say their files.
+TEST(gprof_dot, FocusAndTheFilesOfSameNamedFunctions)
+{
+    profile_graph g;
+    std::string error;
+    ASSERT_TRUE(read_text(slurp(std::string(FIXTURES) + "/callgrind_twin.out"), &g, &error)) << error;
+    std::string before = in_short(g);
+    regex_t fact;
+    ASSERT_EQ(regcomp(&fact, "^fact$", REG_EXTENDED | REG_NOSUB), 0);
+    focus_functions(&g, &fact);
+    regfree(&fact);
+    std::string after = "\n" + in_short(g);
+    for (const char *kept : {"\nmain@/tmp/fx/prog ", "\nfact@/tmp/fx/prog "}) {
+        std::size_t at = after.find(kept);
+        ASSERT_NE(at, std::string::npos) << kept << after;
+        EXPECT_TRUE(has("\n" + before, after.substr(at, after.find('\n', at + 1) - at + 1))) << kept;
+    }
+    EXPECT_FALSE(has(after, "is_even")) << after;
+
+    ASSERT_TRUE(read_text("events: Ir\nfl=m.c\nfn=main\n0 10\ncfi=a.c\ncfn=check\ncalls=1 0\n0 30\ncfi=b.c\ncfn=check\n"
+                          "calls=1 0\n0 60\nfl=a.c\nfn=check\n0 30\nfl=b.c\nfn=check\n0 60\ntotals: 100\n", &g, &error))
+        << error;
+    std::string dot = dot_of(g, choose_drawn(g, 0, 0), 0);
+    EXPECT_TRUE(has(dot, "\"check\\na.c\\n30.0 % (30.0 %)\\n1 call\"")) << dot;
+    EXPECT_TRUE(has(dot, "\"main\\n100.0 % (10.0 %)\"")) << dot;
+}
+
 // gprof's text of 80,000 functions, each called by main and by the one
 // before it; returns its path.
 std::string big_profile(const scratch_dir &scratch)
@@ -751,6 +827,18 @@ TEST(gprof_dot, HostileCases)
          err + ".*callgrind_twin.out: line 17: no event Nope in this profile, whose events are: Ir\n"},
         {{tool, "--event=Ir", good}, 2, err + ".*gprof_cycle.txt: --event Ir: gprof's profile has time, not events\n"},
         {{tool, "--hide=(", good}, 2, err + "--hide takes an extended regular expression: \\(\n" + usage_line},
+        {{tool, "--focus=(", good}, 2, err + "--focus takes an extended regular expression: \\(\n" + usage_line},
+        {{tool, "--base", good, callgrind}, 2,
+         err + ".*gprof_cycle.txt: gprof's profile, and .*callgrind_twin.out callgrind's one: a comparison needs two of "
+               "one kind\n"},
+        {{tool, "--normalize", good}, 2, err + "--normalize needs --base\n" + usage_line},
+        {{tool, "--base=-"}, 2, err + "--base and PROFILE can't both be standard input\n" + usage_line},
+        {{tool, "--base", good, "--normalize", "--focus", "fact", "--node-threshold=0", good}, 0, "", dot, {},
+         [](const std::string &out) {
+             EXPECT_TRUE(has(out, "[label=\"fact\\n+0.0 % (+0.0 %)\\n10.5 % \u2192 10.5 %\\n3000+33000 calls\"")) << out;
+             EXPECT_TRUE(has(out, "base: 0.25 s, new: 0.25 s, new / base = 1.0000"));
+             EXPECT_FALSE(has(out, "idle"));
+         }},
         {{tool, scratch / "empty.txt"}, 2, err + ".*empty.txt: line 1: an empty file, which holds no profile\n"},
         {{tool, "--node-threshold=0", names}, 0, "", dot, {}, [](const std::string &out) {
              EXPECT_TRUE(has(out, "fa\\\"ct\\\\ \\\\xff\\\\x01]]><&x xxxxx"));

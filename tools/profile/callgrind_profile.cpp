@@ -339,6 +339,7 @@ void build(reader &r)
     for (profile_arc &a : g.arcs)
         a.percent = std::min(share(a.percent), g.functions[std::size_t(a.callee)].percent);
     g.no_time = total == 0;
+    g.total = double(total);
 }
 
 } // namespace

@@ -194,6 +194,7 @@ bool read_gprof_profile(profile_lines *lines, profile_graph *g, std::string *err
             *error = "a call to [" + std::to_string(a.callee) + "], which has no entry";
     if (!error->empty())
         return false;
+    r.g.total = r.total;
     // A function's own share is the flat profile's, which gprof doesn't
     // round as it rounds the call graph's seconds.
     for (profile_function &f : r.g.functions) {

@@ -15,12 +15,12 @@ drawn choose_drawn(const profile_graph &g, double node_threshold, double edge_th
     if (g.no_time) // no time to choose by: everything is drawn
         node_threshold = edge_threshold = 0;
     for (const profile_function &f : g.functions)
-        if (f.percent >= node_threshold)
+        if (std::abs(f.percent) >= node_threshold) // in a comparison, the size of the change
             d.nodes.insert(f.id);
     std::set<const profile_arc *> chosen;
     std::map<int, std::vector<const profile_arc *>> callers; // by callee, other functions only
     for (const profile_arc &a : g.arcs) {
-        if (d.nodes.count(a.caller) != 0 && d.nodes.count(a.callee) != 0 && a.percent >= edge_threshold)
+        if (d.nodes.count(a.caller) != 0 && d.nodes.count(a.callee) != 0 && std::abs(a.percent) >= edge_threshold)
             chosen.insert(&a);
         if (a.caller != a.callee)
             callers[a.callee].push_back(&a);
@@ -34,8 +34,8 @@ drawn choose_drawn(const profile_graph &g, double node_threshold, double edge_th
         bool has_caller = false;
         for (const profile_arc *a : callers[f]) {
             has_caller = has_caller || chosen.count(a) != 0;
-            if (heaviest == nullptr || a->percent > heaviest->percent ||
-                (a->percent == heaviest->percent && a->calls > heaviest->calls))
+            if (heaviest == nullptr || std::abs(a->percent) > std::abs(heaviest->percent) ||
+                (std::abs(a->percent) == std::abs(heaviest->percent) && a->calls > heaviest->calls))
                 heaviest = a;
         }
         if (has_caller || heaviest == nullptr)
@@ -91,9 +91,50 @@ std::vector<int> components(const profile_graph &g)
     return component;
 }
 
+namespace {
+
+bool matches(const regex_t *pattern, const profile_function &f)
+{
+    for (const std::string *s : {&f.name, &f.object})
+        if (!s->empty() && regexec(pattern, s->c_str(), 0, nullptr, 0) == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
+void focus_functions(profile_graph *g, const regex_t *pattern)
+{
+    std::map<int, std::vector<int>> callers, callees;
+    for (const profile_arc &a : g->arcs) {
+        callees[a.caller].push_back(a.callee);
+        callers[a.callee].push_back(a.caller);
+    }
+    std::set<int> kept;
+    for (auto *links : {&callers, &callees}) { // up from each match, then down
+        std::vector<int> work;
+        for (const profile_function &f : g->functions)
+            if (matches(pattern, f))
+                work.push_back(f.id);
+        for (std::set<int> seen; !work.empty();) {
+            int f = work.back();
+            work.pop_back();
+            if (seen.insert(f).second)
+                work.insert(work.end(), (*links)[f].begin(), (*links)[f].end());
+            kept.insert(f);
+        }
+    }
+    auto gone = [&](int id) { return kept.count(id) == 0; };
+    g->functions.erase(std::remove_if(g->functions.begin(), g->functions.end(),
+                                      [&](const profile_function &f) { return gone(f.id); }),
+                       g->functions.end());
+    g->arcs.erase(std::remove_if(g->arcs.begin(), g->arcs.end(),
+                                 [&](const profile_arc &a) { return gone(a.caller) || gone(a.callee); }),
+                  g->arcs.end());
+}
+
 void hide_functions(profile_graph *g, const regex_t *pattern)
 {
-    auto matches = [&](const std::string &s) { return !s.empty() && regexec(pattern, s.c_str(), 0, nullptr, 0) == 0; };
     std::map<std::pair<int, int>, profile_arc> arcs; // by caller and callee
     std::vector<std::pair<int, int>> order;
     std::map<int, std::set<int>> callers, callees;   // other functions only
@@ -110,7 +151,7 @@ void hide_functions(profile_graph *g, const regex_t *pattern)
         by_id[f.id] = &f;
     std::set<int> gone;
     for (profile_function &h : g->functions) {
-        if (!matches(h.name) && !matches(h.object))
+        if (!matches(pattern, h))
             continue;
         gone.insert(h.id);
         double into = 0;
@@ -210,55 +251,107 @@ std::string shown_name(const std::string &name)
 
 // Blue for no share, through green and yellow, to red for all of it; the
 // square root spreads the small shares, so that anything over a third of
-// the time is orange to red.
-std::string colour(double share)
+// the time is orange to red. In a comparison, red for growth and blue for
+// shrinkage, paler the smaller the change (a tenth of the base is full).
+std::string colour(double share, bool change)
 {
-    share = share < 0 ? 0 : share > 1 ? 1 : std::sqrt(share);
+    double strength = std::sqrt(std::min(1.0, std::abs(share) * (change ? 10 : 1)));
     char text[40];
-    std::snprintf(text, sizeof text, "%.3f %.3f %.3f", 0.66 * (1 - share), 0.3 + 0.6 * share, 0.95);
+    if (change)
+        std::snprintf(text, sizeof text, "%.3f %.3f 1.000", share < 0 ? 0.62 : 0.0, 0.05 + 0.75 * strength);
+    else
+        std::snprintf(text, sizeof text, "%.3f %.3f 0.95", 0.66 * (1 - strength), 0.3 + 0.6 * strength);
     return text;
+}
+
+// A share, or in a comparison a signed change, as the labels show it.
+std::string figure(double percent, bool change, bool bound = false)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, change ? "%s%+.1f %%" : "%s%.1f %%", bound ? "\u2264 " : "", percent);
+    return text;
+}
+
+// The title: what the figures are, and what of the graph is drawn.
+std::string title_of(const profile_graph &g, const drawn &d, double node_threshold)
+{
+    const bool compared = g.base_total >= 0;
+    const std::string cost = printable(g.cost).substr(0, 100);
+    std::string label = compared ? "comparison: change of the run's " + cost + " with callees (and on its own), as " +
+                                       (g.normalized ? "changes of its shares, the base scaled to the new total"
+                                                     : "shares of the base's total") + "; calls"
+                                 : "call graph: share of the run's " + cost + " with callees (and on its own), calls";
+    char figures[300];
+    if (compared) {
+        const char *unit = g.cost == "time" ? "s" : cost.c_str();
+        std::snprintf(figures, sizeof figures, "\nbase: %.15g %s, new: %.15g %s, new / base = %.4f", g.base_total, unit,
+                      g.total, unit, g.base_total > 0 ? g.total / g.base_total : 0.0);
+        label += figures;
+    }
+    if (g.no_time)
+        label += g.cost == "time" ? "\nno time propagated: the run was too short to be sampled, so every share is 0"
+                                  : "\nno " + cost + " counted, so every share is 0";
+    if (d.nodes.size() < g.functions.size()) {
+        std::snprintf(figures, sizeof figures, "\n%zu of %zu functions: those with %g %% of the %s or more%s, and their callers",
+                      d.nodes.size(), g.functions.size(), node_threshold, cost.c_str(), compared ? " of change" : "");
+        label += figures;
+    }
+    std::size_t bounds = 0;
+    for (const profile_function &f : g.functions)
+        bounds += f.bound && d.nodes.count(f.id) != 0;
+    if (bounds > 0) {
+        std::snprintf(figures, sizeof figures, "\n%zu shares marked \u2264 are bounds: the share of a group of functions "
+                      "that call each other, which the profile doesn't tell apart", bounds);
+        label += figures;
+    }
+    return label;
 }
 
 } // namespace
 
 std::string dot_of(const profile_graph &g, const drawn &d, double node_threshold)
 {
-    std::string label = "call graph: share of the run's " + printable(g.cost) + " with callees (and on its own), calls";
-    if (g.no_time)
-        label += g.cost == "time" ? "\nno time propagated: the run was too short to be sampled, so every share is 0"
-                                  : "\nno " + printable(g.cost) + " counted, so every share is 0";
-    if (d.nodes.size() < g.functions.size()) {
-        char figures[300];
-        std::snprintf(figures, sizeof figures, "\n%zu of %zu functions: those with %g %% of the %s or more, and their callers",
-                      d.nodes.size(), g.functions.size(), node_threshold, printable(g.cost).substr(0, 100).c_str());
-        label += figures;
-    }
+    const bool compared = g.base_total >= 0;
     std::ostringstream out;
     out << "digraph callgraph {\n"
            "  graph [fontname=\"Helvetica\", label="
-        << quoted(label)
-        << ", labelloc=t, rankdir=LR];\n"
+        << quoted(title_of(g, d, node_threshold))
+        << ", labelloc=t, nodesep=0.3, ranksep=0.5];\n"
            "  node [shape=box, style=\"rounded,filled\", fontname=\"Helvetica\", fontsize=10];\n"
            "  edge [fontname=\"Helvetica\", fontsize=9, arrowsize=0.6];\n";
+    // Where one name in one object stands for functions of several source
+    // files, each box says its file.
+    std::map<std::pair<std::string, std::string>, std::set<std::string>> files;
+    for (const profile_function &f : g.functions)
+        files[{f.name, f.object}].insert(f.file);
+    auto base_name = [](const std::string &path) { return shown_name(path.substr(path.rfind('/') + 1)); };
     for (const profile_function &f : g.functions) {
         if (d.nodes.count(f.id) == 0)
             continue;
-        char figures[64];
-        std::snprintf(figures, sizeof figures, "%.1f %% (%.1f %%)", f.percent, f.self);
-        std::string text = shown_name(f.name) + "\n" + (f.object.empty() ? "" : shown_name(f.object.substr(f.object.rfind('/') + 1)) + "\n") + figures;
+        std::string text = shown_name(f.name) + "\n" + (f.object.empty() ? "" : base_name(f.object) + "\n");
+        if (files[{f.name, f.object}].size() > 1)
+            text += base_name(f.file) + "\n";
+        text += figure(f.percent, compared, f.bound) + " (" + figure(f.self, compared) + ")";
+        if (compared && f.shares[0] < 0)
+            text += "\nnew: " + figure(f.shares[1], false);
+        else if (compared && f.shares[1] < 0)
+            text += "\ngone: was " + figure(f.shares[0], false);
+        else if (compared)
+            text += "\n" + figure(f.shares[0], false) + " \u2192 " + figure(f.shares[1], false);
         if (!f.calls.empty())
             text += "\n" + f.calls + (f.calls == "1" ? " call" : " calls");
-        out << "  f" << f.id << " [label=" << quoted(text) << ", fillcolor=" << quoted(colour(f.percent / 100))
+        out << "  f" << f.id << " [label=" << quoted(text) << ", fillcolor=" << quoted(colour(f.percent / 100, compared))
             << "];\n";
     }
     for (const profile_arc *a : d.arcs) {
-        double share = a->percent > 100 ? 1 : a->percent / 100;
-        char text[64];
-        std::snprintf(text, sizeof text, "%.1f %%\n", 100 * share);
+        double share = std::max(-1.0, std::min(1.0, a->percent / 100));
+        std::string text = figure(100 * share, compared) + "\n";
+        text += compared ? std::to_string(a->base_calls) + "\u00d7 \u2192 " + std::to_string(a->calls) + "\u00d7"
+                         : std::to_string(a->calls) + "\u00d7";
         char width[16];
-        std::snprintf(width, sizeof width, "%.2f", 1 + 4 * share);
-        out << "  f" << a->caller << " -> f" << a->callee << " [label=" << quoted(text + std::to_string(a->calls) + "×")
-            << ", color=" << quoted(colour(share)) << ", penwidth=" << width << "];\n";
+        std::snprintf(width, sizeof width, "%.2f", 1 + 4 * std::abs(share));
+        out << "  f" << a->caller << " -> f" << a->callee << " [label=" << quoted(text)
+            << ", color=" << quoted(colour(share, compared)) << ", penwidth=" << width << "];\n";
     }
     out << "}\n";
     return out.str();

@@ -25,17 +25,24 @@ struct profile_function {
     std::string calls;  // "n", "n+recursive", or empty
     std::string file;   // callgrind: its source file (fl=); shown where the name alone is ambiguous
     bool bound = false; // percent is a bound: the share of its group, functions that call each other
+    // In a comparison (profile_compare.h), percent and self are changes,
+    // and these its shares with callees in each run, -1 where it is absent.
+    double shares[2] = {-1, -1}; // base, new
 };
 
 struct profile_arc {
     int caller, callee;
     unsigned long long calls;
     double percent;     // of the run's cost that goes to the callee through this arc
+    unsigned long long base_calls = 0; // in a comparison, the calls in the base run
 };
 
 struct profile_graph {
     std::string cost = "time";  // what the shares are of: "time", or an event such as "Ir"
     bool no_time = false;       // gprof said "no time propagated": every share is 0
+    double total = 0;           // the run's cost: seconds, or the event's count
+    double base_total = -1;     // in a comparison, the base run's; -1 otherwise
+    bool normalized = false;    // in a comparison, the base was scaled to the new total
     std::vector<profile_function> functions; // in the profile's order
     std::vector<profile_arc> arcs;           // in the profile's order
 };
@@ -64,6 +71,11 @@ std::vector<int> components(const profile_graph &g);
 // drawn as called by the hidden one's callers, in proportion to the calls
 // and the cost that each caller gives the hidden one.
 void hide_functions(profile_graph *g, const regex_t *pattern);
+
+// Keeps only the functions on call paths through a function whose name or
+// object matches pattern, as pprof's -focus does: those, their callers and
+// their callees, all the way. Shares stay shares of the whole run.
+void focus_functions(profile_graph *g, const regex_t *pattern);
 
 // Names longer than this are cut, with an ellipsis, in the labels, and
 // wrap at about label_width bytes a line.
