@@ -249,9 +249,9 @@ TEST(load_run, FillsBothContainersThenSearches)
 TEST(load_run, EachFailureIsOneMessageAndAStatus)
 {
     struct example {
-        int fd;       // the input
+        long fd;      // the input
         long fail_at; // the allocation that fails, or 0
-        int status;
+        long status;
         std::string message;
     };
     const example examples[] = {
@@ -273,7 +273,7 @@ TEST(load_run, EachFailureIsOneMessageAndAStatus)
     };
     for (const example &e : examples) {
         SCOPED_TRACE(e.message);
-        loaded load(e.fd, 3, 2, e.fail_at);
+        loaded load(static_cast<int>(e.fd), 3, 2, e.fail_at);
         ASSERT_NE(load.outcome.status, LOAD_DONE);
         std::FILE *said = std::tmpfile();
         message_init("main_llist", said);

@@ -343,7 +343,15 @@ std::string dot_of(const profile_graph &g, const drawn &d, double node_threshold
         out << "  f" << f.id << " [label=" << quoted(text) << ", fillcolor=" << quoted(colour(f.percent / 100, compared))
             << "];\n";
     }
+    // The leaves of a wide fan-out stand on four ranks by turns, as
+    // Graphviz's unflatten -l 4 puts them, so that the picture stays narrow.
+    std::map<int, int> callees, leaves, placed;
+    for (const profile_arc *a : d.arcs)
+        callees[a->caller] += a->caller != a->callee;
+    for (const profile_arc *a : d.arcs)
+        leaves[a->caller] += callees[a->callee] == 0;
     for (const profile_arc *a : d.arcs) {
+        int rank = leaves[a->caller] > 4 && callees[a->callee] == 0 ? placed[a->caller]++ % 4 : 0;
         double share = std::max(-1.0, std::min(1.0, a->percent / 100));
         std::string text = figure(100 * share, compared) + "\n";
         text += compared ? std::to_string(a->base_calls) + "\u00d7 \u2192 " + std::to_string(a->calls) + "\u00d7"
@@ -351,7 +359,8 @@ std::string dot_of(const profile_graph &g, const drawn &d, double node_threshold
         char width[16];
         std::snprintf(width, sizeof width, "%.2f", 1 + 4 * std::abs(share));
         out << "  f" << a->caller << " -> f" << a->callee << " [label=" << quoted(text)
-            << ", color=" << quoted(colour(share, compared)) << ", penwidth=" << width << "];\n";
+            << ", color=" << quoted(colour(share, compared)) << ", penwidth=" << width
+            << (rank > 0 ? ", minlen=" + std::to_string(rank + 1) : std::string()) << "];\n";
     }
     out << "}\n";
     return out.str();
