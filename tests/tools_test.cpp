@@ -322,9 +322,9 @@ std::string u8s(int n)
 }
 
 // Reads text as gprof's profile.
-bool gprof_of(std::string text, profile_graph *g, std::string *error)
+bool gprof_of(const std::string &text, profile_graph *g, std::string *error)
 {
-    std::FILE *in = fmemopen(text.data(), text.size(), "r");
+    std::FILE *in = fmemopen(const_cast<char *>(text.data()), text.size(), "r");
     profile_lines lines;
     lines.in = in;
     bool ok = read_gprof_profile(&lines, g, error);
@@ -334,9 +334,9 @@ bool gprof_of(std::string text, profile_graph *g, std::string *error)
 
 // Reads text as gprof_dot does: callgrind's profile when its first line
 // says so, else gprof's.
-bool read_text(std::string text, profile_graph *g, std::string *error, const std::string &event = "")
+bool read_text(const std::string &text, profile_graph *g, std::string *error, const std::string &event = "")
 {
-    std::FILE *in = fmemopen(text.data(), text.size(), "r");
+    std::FILE *in = fmemopen(const_cast<char *>(text.data()), text.size(), "r");
     profile_lines lines;
     lines.in = in;
     bool ok = next_line(&lines, error);

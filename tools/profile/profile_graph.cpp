@@ -15,12 +15,12 @@ drawn choose_drawn(const profile_graph &g, double node_threshold, double edge_th
     if (g.no_time) // no time to choose by: everything is drawn
         node_threshold = edge_threshold = 0;
     for (const profile_function &f : g.functions)
-        if (std::abs(f.percent) >= node_threshold) // in a comparison, the size of the change
+        if (std::fabs(f.percent) >= node_threshold) // in a comparison, the size of the change
             d.nodes.insert(f.id);
     std::set<const profile_arc *> chosen;
     std::map<int, std::vector<const profile_arc *>> callers; // by callee, other functions only
     for (const profile_arc &a : g.arcs) {
-        if (d.nodes.count(a.caller) != 0 && d.nodes.count(a.callee) != 0 && std::abs(a.percent) >= edge_threshold)
+        if (d.nodes.count(a.caller) != 0 && d.nodes.count(a.callee) != 0 && std::fabs(a.percent) >= edge_threshold)
             chosen.insert(&a);
         if (a.caller != a.callee)
             callers[a.callee].push_back(&a);
@@ -34,8 +34,8 @@ drawn choose_drawn(const profile_graph &g, double node_threshold, double edge_th
         bool has_caller = false;
         for (const profile_arc *a : callers[f]) {
             has_caller = has_caller || chosen.count(a) != 0;
-            if (heaviest == nullptr || std::abs(a->percent) > std::abs(heaviest->percent) ||
-                (std::abs(a->percent) == std::abs(heaviest->percent) && a->calls > heaviest->calls))
+            if (heaviest == nullptr || std::fabs(a->percent) > std::fabs(heaviest->percent) ||
+                (std::fabs(a->percent) == std::fabs(heaviest->percent) && a->calls > heaviest->calls))
                 heaviest = a;
         }
         if (has_caller || heaviest == nullptr)
@@ -255,7 +255,7 @@ std::string shown_name(const std::string &name)
 // shrinkage, paler the smaller the change (a tenth of the base is full).
 std::string colour(double share, bool change)
 {
-    double strength = std::sqrt(std::min(1.0, std::abs(share) * (change ? 10 : 1)));
+    double strength = std::sqrt(std::min(1.0, std::fabs(share) * (change ? 10 : 1)));
     char text[40];
     if (change)
         std::snprintf(text, sizeof text, "%.3f %.3f 1.000", share < 0 ? 0.62 : 0.0, 0.05 + 0.75 * strength);
@@ -357,7 +357,7 @@ std::string dot_of(const profile_graph &g, const drawn &d, double node_threshold
         text += compared ? std::to_string(a->base_calls) + "\u00d7 \u2192 " + std::to_string(a->calls) + "\u00d7"
                          : std::to_string(a->calls) + "\u00d7";
         char width[16];
-        std::snprintf(width, sizeof width, "%.2f", 1 + 4 * std::abs(share));
+        std::snprintf(width, sizeof width, "%.2f", 1 + 4 * std::fabs(share));
         out << "  f" << a->caller << " -> f" << a->callee << " [label=" << quoted(text)
             << ", color=" << quoted(colour(share, compared)) << ", penwidth=" << width
             << (rank > 0 ? ", minlen=" + std::to_string(rank + 1) : std::string()) << "];\n";
