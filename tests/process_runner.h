@@ -9,6 +9,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -77,7 +78,16 @@ inline ran run(const std::string &work, const std::string &capture, const std::v
     }
     int status = 0;
     waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(capture + "/stdout"), slurp(capture + "/stderr")};
+    std::string out = l.stdout_to != nullptr ? "" : slurp(capture + "/stdout"); // stdout went elsewhere
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, slurp(capture + "/stderr")};
+}
+
+// A device like /dev/full at path, in a test's own scratch folder, so that
+// no test writes the machine's own: false when it can't be made (not root),
+// and the test then skips what needs it.
+inline bool make_full_device(const std::string &path)
+{
+    return mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0;
 }
 
 #endif

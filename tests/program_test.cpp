@@ -65,15 +65,22 @@ struct program_run : ::testing::Test {
     }
 };
 
-// A million random ints: the result line and status 0, then the same run
-// with a result that can't be written.
+// A million random ints, written once for the tests that need them.
+const std::string &million_ints()
+{
+    static const std::string text = [] {
+        std::mt19937 rng(1);
+        std::string t;
+        for (int i = 0; i < entries; i++)
+            t += std::to_string(static_cast<int>(rng())) + "\n";
+        return t;
+    }();
+    return text;
+}
+
 TEST_F(program_run, AMillionIntsEndToEnd)
 {
-    std::mt19937 rng(1);
-    std::string text;
-    for (int i = 0; i < entries; i++)
-        text += std::to_string(static_cast<int>(rng())) + "\n";
-    std::ofstream(dir + "/sample.txt") << text;
+    std::ofstream(dir + "/sample.txt") << million_ints();
     ran good = run();
     EXPECT_EQ(good.status, 0);
     EXPECT_EQ(good.out, result_line);
@@ -81,7 +88,16 @@ TEST_F(program_run, AMillionIntsEndToEnd)
 #ifdef MAIN_LLIST_PROFILED
     EXPECT_EQ(access((dir + "/gmon.out").c_str(), R_OK), 0);
 #endif
-    ran full = run(MAIN_LLIST_PATH, nullptr, "/dev/full");
+}
+
+// A result that can't be written, to a device like /dev/full made in the
+// scratch folder.
+TEST_F(program_run, AFailedWriteOfTheResultIsAnError)
+{
+    if (!make_full_device(dir + "/full"))
+        GTEST_SKIP() << "no device can be made here (mknod needs root)";
+    std::ofstream(dir + "/sample.txt") << million_ints();
+    ran full = run(MAIN_LLIST_PATH, nullptr, "full");
     EXPECT_EQ(full.status, 4);
     EXPECT_EQ(full.err, "main_llist: cannot write the result: No space left on device\n");
 }
