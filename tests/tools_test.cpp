@@ -823,8 +823,8 @@ TEST(gprof_dot, HostileCases)
         {{tool, "--hide=(", good}, 2, err + "--hide takes an extended regular expression: \\(\n" + usage_line},
         {{tool, "--focus=(", good}, 2, err + "--focus takes an extended regular expression: \\(\n" + usage_line},
         {{tool, "--base", good, callgrind}, 2,
-         err + ".*gprof_cycle.txt: gprof's profile, and .*callgrind_twin.out callgrind's one: a comparison needs two of "
-               "one kind\n"},
+         err + ".*gprof_cycle.txt: gprof's profile of time, and .*callgrind_twin.out callgrind's one of Ir: a "
+               "comparison needs two of one kind and cost\n"},
         {{tool, "--normalize", good}, 2, err + "--normalize needs --base\n" + usage_line},
         {{tool, "--base=-"}, 2, err + "--base and PROFILE can't both be standard input\n" + usage_line},
         {{tool, "--base", good, "--normalize", "--focus", "fact", "--node-threshold=0", good}, 0, "", dot, {},

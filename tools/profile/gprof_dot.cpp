@@ -158,13 +158,10 @@ int main(int argc, char **argv)
         if ((status = read_profile(path, event, &g, &callgrind)) != 0)
             return status;
         leave_out(&g, &patterns[0], &patterns[1]);
-        if (!base.empty() && base_callgrind != callgrind)
-            return fail(2, "%s: %s profile, and %s %s one: a comparison needs two of one kind",
-                        input_name(base).c_str(), base_callgrind ? "callgrind's" : "gprof's", input_name(path).c_str(),
-                        callgrind ? "callgrind's" : "gprof's");
-        if (!base.empty() && before.cost != g.cost)
-            return fail(2, "%s: a profile of %s, and %s one of %s: a comparison needs two of one cost",
-                        input_name(base).c_str(), printable(before.cost).c_str(), input_name(path).c_str(),
+        if (!base.empty() && (base_callgrind != callgrind || before.cost != g.cost))
+            return fail(2, "%s: %s profile of %s, and %s %s one of %s: a comparison needs two of one kind and cost",
+                        input_name(base).c_str(), base_callgrind ? "callgrind's" : "gprof's",
+                        printable(before.cost).c_str(), input_name(path).c_str(), callgrind ? "callgrind's" : "gprof's",
                         printable(g.cost).c_str());
         if (!base.empty()) {
             leave_out(&before, &patterns[0], &patterns[1]);

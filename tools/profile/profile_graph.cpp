@@ -96,6 +96,19 @@ bool matches(const regex_t *pattern, const profile_function &f)
     return false;
 }
 
+// Leaves out of g the functions that gone says, and the arcs to and from
+// them.
+template <typename Gone>
+void remove_functions(profile_graph *g, Gone gone)
+{
+    g->functions.erase(std::remove_if(g->functions.begin(), g->functions.end(),
+                                      [&](const profile_function &f) { return gone(f.id); }),
+                       g->functions.end());
+    g->arcs.erase(std::remove_if(g->arcs.begin(), g->arcs.end(),
+                                 [&](const profile_arc &a) { return gone(a.caller) || gone(a.callee); }),
+                  g->arcs.end());
+}
+
 } // namespace
 
 void focus_functions(profile_graph *g, const regex_t *pattern)
@@ -119,13 +132,7 @@ void focus_functions(profile_graph *g, const regex_t *pattern)
             kept.insert(f);
         }
     }
-    auto gone = [&](int id) { return kept.count(id) == 0; };
-    g->functions.erase(std::remove_if(g->functions.begin(), g->functions.end(),
-                                      [&](const profile_function &f) { return gone(f.id); }),
-                       g->functions.end());
-    g->arcs.erase(std::remove_if(g->arcs.begin(), g->arcs.end(),
-                                 [&](const profile_arc &a) { return gone(a.caller) || gone(a.callee); }),
-                  g->arcs.end());
+    remove_functions(g, [&](int id) { return kept.count(id) == 0; });
 }
 
 void hide_functions(profile_graph *g, const regex_t *pattern)
@@ -185,17 +192,11 @@ void hide_functions(profile_graph *g, const regex_t *pattern)
         callees.erase(h.id);
     }
     g->arcs.clear();
-    for (const auto &key : order) {
-        profile_arc &a = arcs[key];
-        if (gone.count(a.caller) == 0 && gone.count(a.callee) == 0 && a.caller >= 0) {
-            a.percent = std::min(a.percent, 100.0);
-            g->arcs.push_back(a);
-            a.caller = -1; // taken
+    for (const auto &key : order) { // each arc once, in the profile's order
+        if (auto taken = arcs.extract(key)) {
+            g->arcs.push_back(taken.mapped());
+            g->arcs.back().percent = std::min(g->arcs.back().percent, 100.0);
         }
     }
-    std::vector<profile_function> kept;
-    for (const profile_function &f : g->functions)
-        if (gone.count(f.id) == 0)
-            kept.push_back(f);
-    g->functions = kept;
+    remove_functions(g, [&](int id) { return gone.count(id) != 0; });
 }

@@ -12,12 +12,13 @@ bool next_line(profile_lines *lines, std::string *error)
     }
     lines->number++;
     std::string &block = lines->block;
-    std::size_t end = 0;
+    std::size_t end = 0, scanned = lines->next; // no '\n' before scanned
     bool read_more = true;
-    while ((end = block.find('\n', lines->next)) == std::string::npos &&
+    while ((end = block.find('\n', scanned)) == std::string::npos &&
            block.size() - lines->next <= longest_profile_line && read_more) {
         block.erase(0, lines->next);
         lines->next = 0;
+        scanned = block.size();
         char more[64 * 1024];
         std::size_t n = std::fread(more, 1, sizeof more, lines->in);
         block.append(more, n);

@@ -12,21 +12,8 @@ bool is_sample_order(const std::string &order)
 
 namespace {
 
-
-void write_drawn(std::FILE *out, const std::string &order, std::size_t count, std::mt19937_64 &rng)
-{
-    std::uniform_int_distribution<int> any_int(INT_MIN, INT_MAX);
-    int first = 0;
-    for (std::size_t i = 0; i < count && std::ferror(out) == 0; i++) {
-        int k = order == "repeated" && i > 0 ? first : any_int(rng);
-        first = i == 0 ? k : first;
-        std::fprintf(out, "%d\n", k);
-    }
-}
-
-} // namespace
-
-std::vector<int> sorted_sample_keys(const std::string &order, std::size_t count, std::mt19937_64 &rng)
+// The keys of a sorted order (ascending, descending, nearly-sorted).
+std::vector<int> sorted_keys(const std::string &order, std::size_t count, std::mt19937_64 &rng)
 {
     // Sorted random keys, each raised above the one before where they tie;
     // drawn low enough that the raising can't pass INT_MAX.
@@ -47,14 +34,21 @@ std::vector<int> sorted_sample_keys(const std::string &order, std::size_t count,
     return keys;
 }
 
+} // namespace
 
 void write_sample_keys(std::FILE *out, const std::string &order, std::size_t count, std::mt19937_64 &rng)
 {
-    if (order == "random" || order == "repeated") {
-        write_drawn(out, order, count, rng);
+    if (order == "random" || order == "repeated") { // written as they are drawn
+        std::uniform_int_distribution<int> any_int(INT_MIN, INT_MAX);
+        int first = 0;
+        for (std::size_t i = 0; i < count && std::ferror(out) == 0; i++) {
+            int k = order == "repeated" && i > 0 ? first : any_int(rng);
+            first = i == 0 ? k : first;
+            std::fprintf(out, "%d\n", k);
+        }
         return;
     }
-    for (int k : sorted_sample_keys(order, count, rng)) {
+    for (int k : sorted_keys(order, count, rng)) {
         if (std::ferror(out) != 0)
             return;
         std::fprintf(out, "%d\n", k);

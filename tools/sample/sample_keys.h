@@ -26,7 +26,4 @@ bool is_sample_order(const std::string &order);
 // Stops early once out has an error.
 void write_sample_keys(std::FILE *out, const std::string &order, std::size_t count, std::mt19937_64 &rng);
 
-// The keys of a sorted order (ascending, descending, nearly-sorted).
-std::vector<int> sorted_sample_keys(const std::string &order, std::size_t count, std::mt19937_64 &rng);
-
 #endif
