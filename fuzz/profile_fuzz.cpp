@@ -1,11 +1,9 @@
-// The two profile readers of gprof_dot on any bytes: gprof's text and
-// callgrind's, told apart by the first line as the tool does. Whatever they
-// accept has every share within 0 to 100 % (gprof's own rounding allows
-// it half a point more), no function on its own above its share with its
-// callees, and draws, with a function hidden too, without a fault.
-#include "callgrind_profile.h"
-#include "gprof_profile.h"
-#include "profile_lines.h"
+// gprof_dot's reading and drawing on any bytes, gprof's text or callgrind's
+// as the first line says, as the tool reads them. Whatever is read has no
+// function on its own above its cost with callees, none of them negative,
+// and draws, with a function hidden and a comparison with itself too,
+// without a fault.
+#include "profile_drawing.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -28,30 +26,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::FILE *in = fmemopen(text.data(), text.size(), "r");
     if (in == nullptr)
         return 0;
-    profile_lines lines;
-    lines.in = in;
-    profile_graph g;
+    profile p;
     std::string error;
-    bool read = next_line(&lines, &error);
-    lines.again = true;
-    bool callgrind = read && is_callgrind_profile(lines.line);
-    read = read && (callgrind ? read_callgrind_profile(&lines, "", &g, &error) : read_gprof_profile(&lines, &g, &error));
+    int status = read_profile(in, "", &p, &error);
     std::fclose(in);
-    if (!read) {
-        check(!error.empty() || text.empty());
+    check((status == 0) == error.empty());
+    if (status != 0)
         return 0;
+    for (const profile_function &f : p.functions)
+        check(f.self >= 0 && f.self <= f.inclusive && f.inclusive <= p.total * 1.006);
+    for (const profile_arc &a : p.arcs)
+        check(a.cost >= 0 && a.caller < p.functions.size() && a.callee < p.functions.size());
+    drawing d = draw(nullptr, p, false);
+    check(!dot_of(d, choose(d, 0.5, 0.1), 0.5).empty());
+    profile hidden = p;
+    hide_functions(&hidden, RE2("^[a-f]"));
+    if (p.total > 0) {
+        d = draw(&p, hidden, false);
+        check(!dot_of(d, choose(d, 0.5, 0.1), 0.5).empty());
     }
-    double most = callgrind ? 100 : 100.5;
-    for (const profile_function &f : g.functions)
-        check(f.self >= 0 && f.self <= f.percent + 1e-9 && f.percent <= most);
-    for (const profile_arc &a : g.arcs)
-        check(a.percent >= 0 && a.percent <= 100);
-    regex_t hidden;
-    check(regcomp(&hidden, "^[a-f]", REG_EXTENDED | REG_NOSUB) == 0);
-    hide_functions(&g, &hidden);
-    regfree(&hidden);
-    for (const profile_arc &a : g.arcs)
-        check(a.percent >= 0 && a.percent <= 100);
-    check(!dot_of(g, choose_drawn(g, 0.5, 0.1), 0.5).empty());
     return 0;
 }

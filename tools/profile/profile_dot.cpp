@@ -1,6 +1,6 @@
-// The DOT of a profile's graph (dot_of in profile_graph.h): its labels,
-// colours and title.
-#include "profile_graph.h"
+// The DOT of a drawing (dot_of in profile_drawing.h): its labels, colours
+// and title.
+#include "profile_drawing.h"
 
 #include "printable.h"
 
@@ -29,81 +29,122 @@ std::string quoted(const std::string &s)
     return q + "\"";
 }
 
-// A function's name as a label shows it: valid UTF-8 on one line, cut with
-// an ellipsis when it is very long (C++ template names can run to tens of
-// thousands of characters, more than Graphviz takes in one label).
-std::string shown_name(const std::string &name)
+// text shown (printable) and cut to at most most bytes, between
+// characters, with an ellipsis where it was cut.
+std::string shown(const std::string &text, std::size_t most)
 {
-    std::string shown = name.size() <= longest_label_name
-                            ? printable(name)
-                            : printable(name.substr(0, longest_label_name)) + "\u2026";
-    // Long names wrap, so that a box stays as wide as a line of text: a
-    // break after a comma or a blank, else anywhere but inside a character.
-    std::string wrapped;
+    std::string s = printable(text);
+    if (s.size() <= most)
+        return s;
+    while (most > 0 && (static_cast<unsigned char>(s[most]) & 0xc0) == 0x80)
+        most--;
+    return s.substr(0, most) + "\u2026";
+}
+
+// A name as a label shows it: valid UTF-8, cut when it is very long (C++
+// template names can run to tens of thousands of characters, more than
+// Graphviz takes in one label), and wrapped, so that a box stays as wide as
+// a line of text: after a comma or a blank, else anywhere but inside a
+// character.
+std::string wrapped(const std::string &name)
+{
+    std::string text = shown(name, longest_label_name), out;
     std::size_t line = 0;
-    for (std::size_t i = 0; i < shown.size(); i++) {
-        wrapped += shown[i];
-        line++;
-        bool next_starts = i + 1 == shown.size() || (static_cast<unsigned char>(shown[i + 1]) & 0xc0) != 0x80;
-        bool soft = shown[i] == ',' || shown[i] == ' ';
-        if (i + 1 < shown.size() && next_starts && (line >= label_width || (soft && line >= label_width * 3 / 4))) {
-            wrapped += '\n';
+    for (std::size_t i = 0; i < text.size(); i++) {
+        out += text[i];
+        line = text[i] == '\n' ? 0 : line + 1;
+        bool next_starts = i + 1 == text.size() || (static_cast<unsigned char>(text[i + 1]) & 0xc0) != 0x80;
+        bool soft = text[i] == ',' || text[i] == ' ';
+        if (i + 1 < text.size() && next_starts && (line >= label_width || (soft && line >= label_width * 3 / 4))) {
+            out += '\n';
             line = 0;
         }
     }
-    return wrapped;
+    return out;
 }
 
 // Blue for no share, through green and yellow, to red for all of it; the
 // square root spreads the small shares, so that anything over a third of
 // the time is orange to red. In a comparison, red for growth and blue for
 // shrinkage, paler the smaller the change (a tenth of the base is full).
-std::string colour(double share, bool change)
+std::string colour(double percent, bool change)
 {
-    double strength = std::sqrt(std::min(1.0, std::fabs(share) * (change ? 10 : 1)));
+    double strength = std::sqrt(std::min(1.0, std::fabs(percent) / 100 * (change ? 10 : 1)));
     char text[40];
     if (change)
-        std::snprintf(text, sizeof text, "%.3f %.3f 1.000", share < 0 ? 0.62 : 0.0, 0.05 + 0.75 * strength);
+        std::snprintf(text, sizeof text, "%.3f %.3f 1.000", percent < 0 ? 0.62 : 0.0, 0.05 + 0.75 * strength);
     else
         std::snprintf(text, sizeof text, "%.3f %.3f 0.95", 0.66 * (1 - strength), 0.3 + 0.6 * strength);
     return text;
 }
 
 // A share, or in a comparison a signed change, as the labels show it.
-std::string figure(double percent, bool change, bool bound = false)
+std::string percent(double figure, bool change, bool bound = false)
 {
     char text[40];
-    std::snprintf(text, sizeof text, change ? "%s%+.1f %%" : "%s%.1f %%", bound ? "\u2264 " : "", percent);
+    std::snprintf(text, sizeof text, change ? "%s%+.1f %%" : "%s%.1f %%", bound ? "\u2264 " : "", figure);
     return text;
 }
 
-// The title: what the figures are, and what of the graph is drawn.
-std::string title_of(const profile_graph &g, const drawn &d, double node_threshold)
+std::string calls_of(const profile_function &f)
 {
-    const bool compared = g.base_total >= 0;
-    const std::string cost = printable(g.cost).substr(0, 100);
-    std::string label = compared ? "comparison: change of the run's " + cost + " with callees (and on its own), as " +
-                                       (g.normalized ? "changes of its shares, the base scaled to the new total"
-                                                     : "shares of the base's total") + "; calls"
-                                 : "call graph: share of the run's " + cost + " with callees (and on its own), calls";
+    if (f.calls + f.recursive == 0)
+        return "";
+    std::string calls = std::to_string(f.calls) + (f.recursive > 0 ? "+" + std::to_string(f.recursive) : "");
+    return "\n" + calls + (calls == "1" ? " call" : " calls");
+}
+
+// Whether a function's share with callees is a bound in either run.
+bool bound(const drawn_function &f)
+{
+    return (f.in[0] != nullptr && f.in[0]->bound) || (f.in[1] != nullptr && f.in[1]->bound);
+}
+
+std::string box(const drawing &d, const drawn_function &f)
+{
+    const profile_function &now = *(f.in[1] != nullptr ? f.in[1] : f.in[0]);
+    std::string text = wrapped(now.name) + "\n";
+    for (std::size_t at = 0, end; at < f.where.size(); at = end + 1) {
+        end = std::min(f.where.find('\n', at), f.where.size());
+        text += wrapped(f.where.substr(at, end - at)) + "\n";
+    }
+    text += percent(figure(d, f, &profile_function::inclusive), d.compared, bound(f)) + " (" +
+            percent(figure(d, f, &profile_function::self), d.compared) + ")";
+    if (d.compared && f.in[0] == nullptr)
+        text += "\nnew: " + percent(share_in(d, f, 1), false);
+    else if (d.compared && f.in[1] == nullptr)
+        text += "\ngone: was " + percent(share_in(d, f, 0), false);
+    else if (d.compared)
+        text += "\n" + percent(share_in(d, f, 0), false) + " \u2192 " + percent(share_in(d, f, 1), false);
+    return text + calls_of(now);
+}
+
+// The title: what the figures are, and what of the graph is drawn.
+std::string title_of(const drawing &d, const chosen &c, double node_threshold)
+{
+    const std::string cost = shown(d.cost, 100);
+    std::string label = d.compared ? "comparison: change of the run's " + cost + " with callees (and on its own), as " +
+                                         (d.normalized ? "changes of its shares, the base scaled to the new total"
+                                                       : "shares of the base's total") + "; calls"
+                                   : "call graph: share of the run's " + cost + " with callees (and on its own), calls";
     char figures[300];
-    if (compared) {
-        const char *unit = g.cost == "time" ? "s" : cost.c_str();
-        std::snprintf(figures, sizeof figures, "\nbase: %.15g %s, new: %.15g %s, new / base = %.4f", g.base_total, unit,
-                      g.total, unit, g.base_total > 0 ? g.total / g.base_total : 0.0);
+    if (d.compared) {
+        const char *unit = d.cost == "time" ? "s" : cost.c_str();
+        std::snprintf(figures, sizeof figures, "\nbase: %.15g %s, new: %.15g %s, new / base = %.4f", d.totals[0], unit,
+                      d.totals[1], unit, d.totals[1] / d.totals[0]);
         label += figures;
     }
-    if (g.no_time)
-        label += g.cost == "time" ? "\nno time propagated: the run was too short to be sampled, so every share is 0"
+    if (!d.compared && d.totals[1] <= 0)
+        label += d.cost == "time" ? "\nno time propagated: the run was too short to be sampled, so every share is 0"
                                   : "\nno " + cost + " counted, so every share is 0";
-    if (d.nodes.size() < g.functions.size()) {
+    if (c.functions.size() < d.functions.size()) {
         std::snprintf(figures, sizeof figures, "\n%zu of %zu functions: those with %g %% of the %s or more%s, and their callers",
-                      d.nodes.size(), g.functions.size(), node_threshold, cost.c_str(), compared ? " of change" : "");
+                      c.functions.size(), d.functions.size(), node_threshold, cost.c_str(), d.compared ? " of change" : "");
         label += figures;
     }
     std::size_t bounds = 0;
-    for (const profile_function &f : g.functions)
-        bounds += f.bound && d.nodes.count(f.id) != 0;
+    for (std::size_t f : c.functions)
+        bounds += bound(d.functions[f]);
     if (bounds > 0) {
         std::snprintf(figures, sizeof figures, "\n%zu shares marked \u2264 are bounds: the share of a group of functions "
                       "that call each other, which the profile doesn't tell apart", bounds);
@@ -114,57 +155,37 @@ std::string title_of(const profile_graph &g, const drawn &d, double node_thresho
 
 } // namespace
 
-std::string dot_of(const profile_graph &g, const drawn &d, double node_threshold)
+std::string dot_of(const drawing &d, const chosen &c, double node_threshold)
 {
-    const bool compared = g.base_total >= 0;
     std::ostringstream out;
     out << "digraph callgraph {\n"
            "  graph [fontname=\"Helvetica\", label="
-        << quoted(title_of(g, d, node_threshold))
+        << quoted(title_of(d, c, node_threshold))
         << ", labelloc=t, nodesep=0.3, ranksep=0.5];\n"
            "  node [shape=box, style=\"rounded,filled\", fontname=\"Helvetica\", fontsize=10];\n"
            "  edge [fontname=\"Helvetica\", fontsize=9, arrowsize=0.6];\n";
-    // Where one name in one object stands for functions of several source
-    // files, each box says its file.
-    std::map<std::pair<std::string, std::string>, std::set<std::string>> files;
-    for (const profile_function &f : g.functions)
-        files[{f.name, f.object}].insert(f.file);
-    auto base_name = [](const std::string &path) { return shown_name(path.substr(path.rfind('/') + 1)); };
-    for (const profile_function &f : g.functions) {
-        if (d.nodes.count(f.id) == 0)
-            continue;
-        std::string text = shown_name(f.name) + "\n" + (f.object.empty() ? "" : base_name(f.object) + "\n");
-        if (files[{f.name, f.object}].size() > 1)
-            text += base_name(f.file) + "\n";
-        text += figure(f.percent, compared, f.bound) + " (" + figure(f.self, compared) + ")";
-        if (compared && f.shares[0] < 0)
-            text += "\nnew: " + figure(f.shares[1], false);
-        else if (compared && f.shares[1] < 0)
-            text += "\ngone: was " + figure(f.shares[0], false);
-        else if (compared)
-            text += "\n" + figure(f.shares[0], false) + " \u2192 " + figure(f.shares[1], false);
-        if (!f.calls.empty())
-            text += "\n" + f.calls + (f.calls == "1" ? " call" : " calls");
-        out << "  f" << f.id << " [label=" << quoted(text) << ", fillcolor=" << quoted(colour(f.percent / 100, compared))
+    for (std::size_t f : c.functions)
+        out << "  f" << f << " [label=" << quoted(box(d, d.functions[f]))
+            << ", fillcolor=" << quoted(colour(figure(d, d.functions[f], &profile_function::inclusive), d.compared))
             << "];\n";
-    }
     // The leaves of a wide fan-out stand on four ranks by turns, as
     // Graphviz's unflatten -l 4 puts them, so that the picture stays narrow.
-    std::map<int, int> callees, leaves, placed;
-    for (const profile_arc *a : d.arcs)
-        callees[a->caller] += a->caller != a->callee;
-    for (const profile_arc *a : d.arcs)
-        leaves[a->caller] += callees[a->callee] == 0;
-    for (const profile_arc *a : d.arcs) {
-        int rank = leaves[a->caller] > 4 && callees[a->callee] == 0 ? placed[a->caller]++ % 4 : 0;
-        double share = std::max(-1.0, std::min(1.0, a->percent / 100));
-        std::string text = figure(100 * share, compared) + "\n";
-        text += compared ? std::to_string(a->base_calls) + "\u00d7 \u2192 " + std::to_string(a->calls) + "\u00d7"
-                         : std::to_string(a->calls) + "\u00d7";
+    std::map<std::size_t, int> callees, leaves, placed;
+    for (std::size_t a : c.arcs)
+        callees[d.arcs[a].caller] += d.arcs[a].caller != d.arcs[a].callee;
+    for (std::size_t a : c.arcs)
+        leaves[d.arcs[a].caller] += callees[d.arcs[a].callee] == 0;
+    for (std::size_t a : c.arcs) {
+        const drawn_arc &arc = d.arcs[a];
+        int rank = leaves[arc.caller] > 4 && callees[arc.callee] == 0 ? placed[arc.caller]++ % 4 : 0;
+        double share = timed(arc) ? figure(d, arc) : 0;
+        auto calls = [&](int run) { return std::to_string(arc.in[run] != nullptr ? arc.in[run]->calls : 0) + "\u00d7"; };
+        std::string text = (timed(arc) ? percent(share, d.compared) + "\n" : "") +
+                           (d.compared ? calls(0) + " \u2192 " + calls(1) : calls(1));
         char width[16];
-        std::snprintf(width, sizeof width, "%.2f", 1 + 4 * std::fabs(share));
-        out << "  f" << a->caller << " -> f" << a->callee << " [label=" << quoted(text)
-            << ", color=" << quoted(colour(share, compared)) << ", penwidth=" << width
+        std::snprintf(width, sizeof width, "%.2f", 1 + 4 * std::min(1.0, std::fabs(share) / 100));
+        out << "  f" << arc.caller << " -> f" << arc.callee << " [label=" << quoted(text)
+            << ", color=" << quoted(colour(share, d.compared)) << ", penwidth=" << width
             << (rank > 0 ? ", minlen=" + std::to_string(rank + 1) : std::string()) << "];\n";
     }
     out << "}\n";

@@ -1,4 +1,4 @@
-#include "profile_lines.h"
+#include "profile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,7 +10,6 @@ bool next_line(profile_lines *lines, std::string *error)
         lines->again = false;
         return true;
     }
-    lines->number++;
     std::string &block = lines->block;
     std::size_t end = 0, scanned = lines->next; // no '\n' before scanned
     bool read_more = true;
@@ -28,16 +27,16 @@ bool next_line(profile_lines *lines, std::string *error)
     lines->line.assign(block, lines->next, std::min(length, longest_profile_line + 1));
     lines->bytes += length + (end != std::string::npos ? 1 : 0);
     lines->next = std::min(block.size(), lines->next + length + 1);
-    std::string at = "line " + std::to_string(lines->number) + ": ";
+    lines->number += end != std::string::npos || length > 0;
     lines->failed = std::ferror(lines->in) != 0 || lines->bytes > lines->limit;
     if (std::ferror(lines->in) != 0)
-        *error = at + "read failed: " + std::strerror(errno);
+        *error = std::string("read failed: ") + std::strerror(errno);
     else if (lines->bytes > lines->limit)
         *error = "larger than " + std::to_string(lines->limit >> 20) + " MiB: not read";
     else if (lines->line.size() > longest_profile_line)
-        *error = at + "a line longer than " + std::to_string(longest_profile_line >> 20) + " MiB";
+        *error = "a line longer than " + std::to_string(longest_profile_line >> 20) + " MiB";
     else if (lines->line.find('\0') != std::string::npos)
-        *error = at + "holds a NUL byte";
+        *error = "holds a NUL byte";
     else if (end != std::string::npos || !lines->line.empty()) {
         if (!lines->line.empty() && lines->line.back() == '\r')
             lines->line.pop_back();
@@ -55,4 +54,29 @@ std::vector<std::string_view> words(std::string_view text)
         at = end;
     }
     return out;
+}
+
+int read_profile(std::FILE *in, const std::string &event, profile *p, std::string *error)
+{
+    profile_lines lines;
+    lines.in = in;
+    error->clear();
+    bool whole = false, read = false;
+    if (!next_line(&lines, error)) {
+        if (error->empty())
+            *error = "an empty file, which holds no profile";
+    } else if (lines.again = true; is_callgrind(lines.line)) {
+        read = read_callgrind(&lines, event, p, error, &whole);
+    } else if (!event.empty()) {
+        *error = "--event " + event + ": gprof's profile has time, not events";
+        whole = true;
+    } else {
+        lines.limit = std::size_t{256} << 20;
+        read = read_gprof(&lines, p, error, &whole);
+    }
+    if (read)
+        return 0;
+    whole = whole || lines.bytes > lines.limit;
+    *error = (whole ? "" : "line " + std::to_string(std::max<std::size_t>(lines.number, 1)) + ": ") + *error;
+    return lines.failed ? 1 : 2;
 }
