@@ -97,12 +97,8 @@ std::size_t level_of(reader &r, const std::string &object, const std::string &fi
                   name.find_first_not_of("0123456789", mark + 1) == std::string::npos;
     std::string base = deeper ? name.substr(0, mark) : name;
     auto [f, new_function] = r.function_ids.emplace(object + '\n' + file + '\n' + base, r.p->functions.size());
-    if (new_function) {
-        r.p->functions.emplace_back();
-        r.p->functions.back().name = base;
-        r.p->functions.back().object = object;
-        r.p->functions.back().file = file;
-    }
+    if (new_function)
+        r.p->functions.push_back({base, object, file});
     r.costs.levels.push_back({f->second, !deeper, 0});
     return it->second;
 }

@@ -45,7 +45,6 @@ struct reader {
     std::map<int, std::size_t> ids;  // gprof's index to the function's
     std::map<int, std::string> self_seconds; // each entry's, as written
     std::set<int> wholes;            // "<cycle N as a whole>" entries
-    std::vector<std::pair<int, int>> calls_to; // arcs' callees by gprof's index, to check
     std::vector<flat_row> flat;
     std::string *error;
 };
@@ -137,9 +136,8 @@ bool callee(reader &r, const std::vector<std::string_view> &w, int index)
         return bad(r, "not a line of the call graph");
     if (!within_total(seconds, r.p.total))
         return bad(r, "a call that takes more than the run's total time");
-    profile_arc a{r.primary, 0, seconds, 0, n > 0};
+    profile_arc a{r.primary, std::size_t(index), seconds, 0, n > 0}; // the callee by gprof's index, until the end
     whole_number(w[n].substr(0, w[n].find_first_of("+/")), ULLONG_MAX, &a.calls);
-    r.calls_to.emplace_back(index, int(r.p.arcs.size()));
     r.p.arcs.push_back(a);
     return true;
 }
@@ -231,14 +229,12 @@ bool read_gprof(profile_lines *lines, profile *p, std::string *error, bool *whol
         return bad(r, "ends inside the call graph: the profile is cut short");
     // A call to a cycle as a whole is drawn as the calls to its members.
     std::vector<profile_arc> arcs;
-    for (auto [index, arc] : r.calls_to) {
-        auto callee = r.ids.find(index);
-        if (callee == r.ids.end() && r.wholes.count(index) == 0)
-            return bad(r, "a call to [" + std::to_string(index) + "], which has no entry");
+    for (profile_arc a : r.p.arcs) {
+        auto callee = r.ids.find(int(a.callee));
+        if (callee == r.ids.end() && r.wholes.count(int(a.callee)) == 0)
+            return bad(r, "a call to [" + std::to_string(a.callee) + "], which has no entry");
         if (callee != r.ids.end())
-            arcs.push_back(r.p.arcs[std::size_t(arc)]);
-        if (callee != r.ids.end())
-            arcs.back().callee = callee->second;
+            arcs.push_back({a.caller, callee->second, a.cost, a.calls, a.timed});
     }
     r.p.arcs = std::move(arcs);
     // A function's own share is its flat profile row's, which gprof doesn't
