@@ -8,12 +8,26 @@
 #include "filter.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 #include <map>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
+
+// A function at one level, by its object's, file's and name's strings,
+// which stay where they are in the reader's tables.
+using level_key = std::array<const std::string *, 3>;
+struct level_hash {
+    std::size_t operator()(const level_key &k) const
+    {
+        std::hash<const void *> h;
+        return h(k[0]) ^ (h(k[1]) * 31) ^ (h(k[2]) * 1009);
+    }
+};
+const std::string nothing;
 
 struct reader {
     std::string event;         // the event drawn; "" for the first
@@ -21,10 +35,13 @@ struct reader {
     std::size_t column = 0;    // the event's among the counts
     std::size_t positions = 1; // subpositions that start a cost line
     std::unordered_map<count, std::string> names[3]; // compressed names: objects, files, functions
-    std::string object, file, called_object, called_file, called; // ob=, fl=; cob=, cfi= (for the next call only), cfn=
-    bool has_called_object = false, has_called_file = false, has_called = false;
+    std::unordered_set<std::string> plain;          // names given in full
+    // ob=, fl=; cob=, cfi= (for the next call only), cfn=
+    const std::string *object = &nothing, *file = &nothing, *called_object = nullptr, *called_file = nullptr,
+                      *called = nullptr;
     std::size_t function = SIZE_MAX; // the level of fn=
-    std::unordered_map<std::string, std::size_t> level_ids, function_ids;
+    std::unordered_map<level_key, std::size_t, level_hash> level_ids;
+    std::unordered_map<std::string, std::size_t> function_ids;
     callgrind_levels costs;
     std::map<std::pair<std::size_t, std::size_t>, std::size_t> call_ids;
     std::size_t pending = 0;   // the line of a calls= or jump= whose cost line is next
@@ -60,11 +77,11 @@ bool add(reader &r, count *sum, count c, const char *what)
 
 // The name a NAME= line gives, "(ID) name", "(ID)" or "name", through the
 // kind's table of compressed names.
-bool name_in(reader &r, std::unordered_map<count, std::string> &table, std::string_view text, std::string *name)
+bool name_in(reader &r, std::unordered_map<count, std::string> &table, std::string_view text, const std::string **name)
 {
     text.remove_prefix(std::min(text.find_first_not_of(" \t"), text.size()));
     if (text.size() < 2 || text[0] != '(' || text[1] < '0' || text[1] > '9') {
-        *name = text;
+        *name = &*r.plain.emplace(text).first;
         return true;
     }
     std::size_t close = text.find(')');
@@ -74,43 +91,50 @@ bool name_in(reader &r, std::unordered_map<count, std::string> &table, std::stri
     text.remove_prefix(close + 1);
     text.remove_prefix(std::min(text.find_first_not_of(" \t"), text.size()));
     if (!text.empty()) {
-        *name = table[id] = text;
+        *name = &(table[id] = text);
         return true;
     }
     auto known = table.find(id);
     if (known == table.end())
         return bad(r, "(" + std::to_string(id) + ") was never defined");
-    *name = known->second;
+    *name = &known->second;
     return true;
 }
 
 // A function is its name in its object and its source file: static
 // functions of one name in two files are two. NAME'2 is NAME a level of
 // recursion deeper.
-std::size_t level_of(reader &r, const std::string &object, const std::string &file, const std::string &name)
+std::size_t level_of(reader &r, const std::string *object, const std::string *file, const std::string *level)
 {
-    auto [it, fresh] = r.level_ids.emplace(object + '\n' + file + '\n' + name, r.costs.levels.size());
+    auto [it, fresh] = r.level_ids.emplace(level_key{object, file, level}, r.costs.levels.size());
     if (!fresh)
         return it->second;
+    const std::string &name = *level;
     std::size_t mark = name.rfind('\'');
     bool deeper = mark != std::string::npos && mark + 1 < name.size() &&
                   name.find_first_not_of("0123456789", mark + 1) == std::string::npos;
     std::string base = deeper ? name.substr(0, mark) : name;
-    auto [f, new_function] = r.function_ids.emplace(object + '\n' + file + '\n' + base, r.p->functions.size());
+    auto [f, new_function] = r.function_ids.emplace(*object + '\n' + *file + '\n' + base, r.p->functions.size());
     if (new_function)
-        r.p->functions.push_back({base, object, file});
+        r.p->functions.push_back({base, *object, *file});
     r.costs.levels.push_back({f->second, !deeper, 0});
     return it->second;
 }
 
 // A cost line's count of the event drawn, in *wanted; its subpositions
 // ("*", "+N", "-N", "N") and other counts checked.
-bool cost_line(reader &r, const std::vector<std::string_view> &w, count *wanted)
+bool cost_line(reader &r, std::string_view line, count *wanted)
 {
-    if (w.size() > r.positions + r.events.size())
-        return bad(r, "more counts than the " + std::to_string(r.events.size()) + " events");
-    for (std::size_t i = 0; i < w.size(); i++) {
-        std::string_view word = w[i];
+    for (std::size_t i = 0, at = 0, end = 0;; i++) { // by hand: find_first_of takes a memchr a byte
+        for (at = end; at < line.size() && (line[at] == ' ' || line[at] == '\t');)
+            at++;
+        if (at == line.size())
+            break;
+        for (end = at; end < line.size() && line[end] != ' ' && line[end] != '\t';)
+            end++;
+        std::string_view word = line.substr(at, end - at);
+        if (i == r.positions + r.events.size())
+            return bad(r, "more counts than the " + std::to_string(r.events.size()) + " events");
         if (i < r.positions && word == "*")
             continue;
         if (i < r.positions && (word[0] == '+' || word[0] == '-'))
@@ -146,7 +170,7 @@ bool totals(reader &r, std::string_view value)
     return true;
 }
 
-bool header(reader &r, const std::string &key, std::string_view value)
+bool header(reader &r, std::string_view key, std::string_view value)
 {
     if (key == "part") {
         if (!part_ended(r))
@@ -179,11 +203,11 @@ bool header(reader &r, const std::string &key, std::string_view value)
     return true;
 }
 
-bool call_line(reader &r, const std::string &key, std::string_view value, std::size_t line)
+bool call_line(reader &r, std::string_view key, std::string_view value, std::size_t line)
 {
     std::vector<std::string_view> w = words(value);
     if (r.function == SIZE_MAX)
-        return bad(r, key + "= before any fn=");
+        return bad(r, std::string(key) + "= before any fn=");
     std::string_view first = w.empty() ? "" : w[0];
     count calls = 0, taken = 0;
     std::size_t slash = key == "jcnd" ? first.find('/') : first.npos;
@@ -193,11 +217,11 @@ bool call_line(reader &r, const std::string &key, std::string_view value, std::s
     r.last_call = SIZE_MAX;
     if (key != "calls")
         return true;
-    if (!r.has_called)
+    if (r.called == nullptr)
         return bad(r, "calls= without a cfn= before it");
-    std::size_t callee = level_of(r, r.has_called_object ? r.called_object : r.object,
-                                  r.has_called_file ? r.called_file : r.file, r.called);
-    r.has_called_object = r.has_called_file = false;
+    std::size_t callee = level_of(r, r.called_object != nullptr ? r.called_object : r.object,
+                                  r.called_file != nullptr ? r.called_file : r.file, r.called);
+    r.called_object = r.called_file = nullptr;
     auto [id, fresh] = r.call_ids.emplace(std::make_pair(r.function, callee), r.costs.calls.size());
     if (fresh)
         r.costs.calls.push_back({r.function, callee, 0, 0});
@@ -207,7 +231,7 @@ bool call_line(reader &r, const std::string &key, std::string_view value, std::s
 
 // Any line but a comment: a cost line (the line after calls= among them),
 // NAME=VALUE or a header's NAME: VALUE.
-bool read_line(reader &r, const std::string &line, std::size_t number_of_line)
+bool read_line(reader &r, std::string_view line, std::size_t number_of_line)
 {
     bool costs = std::string_view("0123456789+-*").find(line[0]) != std::string_view::npos;
     if (r.pending != 0 && !costs)
@@ -219,7 +243,7 @@ bool read_line(reader &r, const std::string &line, std::size_t number_of_line)
         if (r.function == SIZE_MAX)
             return bad(r, "a cost line before any fn=");
         count c = 0;
-        if (!cost_line(r, words(line), &c))
+        if (!cost_line(r, line, &c))
             return false;
         r.in_part = true;
         bool own = r.pending == 0, call = r.pending != 0 && r.last_call != SIZE_MAX;
@@ -227,31 +251,29 @@ bool read_line(reader &r, const std::string &line, std::size_t number_of_line)
         return own ? add(r, &r.costs.levels[r.function].self, c, "costs") && add(r, &r.part_costs, c, "costs")
                    : !call || add(r, &r.costs.calls[r.last_call].cost, c, "costs");
     }
-    std::size_t key_end = line.find_first_not_of("abcdefghijklmnopqrstuvwxyz");
-    if (key_end == 0 || key_end == std::string::npos || (line[key_end] != '=' && line[key_end] != ':'))
+    std::size_t key_end = 0;
+    while (key_end < line.size() && line[key_end] >= 'a' && line[key_end] <= 'z')
+        key_end++;
+    if (key_end == 0 || key_end == line.size() || (line[key_end] != '=' && line[key_end] != ':'))
         return bad(r, "not a line of callgrind's profile");
-    std::string key = line.substr(0, key_end);
-    std::string_view value = std::string_view(line).substr(key_end + 1);
+    std::string_view key = line.substr(0, key_end), value = line.substr(key_end + 1);
     if (line[key_end] == ':')
         return header(r, key, value);
     if (key == "calls" || key == "jump" || key == "jcnd")
         return call_line(r, key, value, number_of_line);
-    static const std::map<std::string, int> kinds = {{"ob", 0}, {"cob", 0}, {"fl", 1}, {"fi", 1}, {"fe", 1}, {"cfi", 1},
+    static const std::map<std::string_view, int> kinds = {{"ob", 0}, {"cob", 0}, {"fl", 1}, {"fi", 1}, {"fe", 1}, {"cfi", 1},
                                                      {"cfl", 1}, {"jfi", 1}, {"fn", 2}, {"cfn", 2}, {"jfn", 2}};
     auto kind = kinds.find(key);
-    std::string name;
+    const std::string *name = nullptr;
     if (kind == kinds.end())
-        return bad(r, "unknown line " + key + "=");
+        return bad(r, "unknown line " + std::string(key) + "=");
     if (!name_in(r, r.names[kind->second], value, &name)) // objects, files or functions
         return false;
     r.object = key == "ob" ? name : r.object;
     r.called_object = key == "cob" ? name : r.called_object;
-    r.has_called_object = r.has_called_object || key == "cob";
     r.called = key == "cfn" ? name : r.called;
-    r.has_called = r.has_called || key == "cfn";
     r.file = key == "fl" || key == "fi" || key == "fe" ? name : r.file;
     r.called_file = key == "cfi" || key == "cfl" ? name : r.called_file;
-    r.has_called_file = r.has_called_file || key == "cfi" || key == "cfl";
     if (key == "fn")
         r.function = level_of(r, r.object, r.file, name);
     r.in_part = r.in_part || key == "fn";
@@ -260,7 +282,7 @@ bool read_line(reader &r, const std::string &line, std::size_t number_of_line)
 
 } // namespace
 
-bool is_callgrind(const std::string &first_line)
+bool is_callgrind(std::string_view first_line)
 {
     for (const char *start : {"# callgrind format", "version:", "creator:", "events:", "positions:", "cmd:", "pid:"})
         if (first_line.compare(0, std::strlen(start), start) == 0)

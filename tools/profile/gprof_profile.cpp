@@ -175,7 +175,7 @@ void index_line(reader &r, const std::vector<std::string_view> &w)
     }
 }
 
-bool read_line(reader &r, const std::string &line)
+bool read_line(reader &r, std::string_view line)
 {
     std::vector<std::string_view> w = words(line);
     if (r.in_index)
@@ -187,9 +187,9 @@ bool read_line(reader &r, const std::string &line)
         // "... for 0.72% of 1.38 seconds", or, for a run too short to be
         // sampled, "... no time propagated".
         std::size_t of = line.rfind(" of ");
-        w = words(of == std::string::npos ? "" : std::string_view(line).substr(of + 4));
+        w = words(of == line.npos ? "" : line.substr(of + 4));
         r.has_total = true;
-        return w.empty() ? line.find("no time propagated") != std::string::npos || bad(r, "no total time")
+        return w.empty() ? line.find("no time propagated") != line.npos || bad(r, "no total time")
                          : number(r, w[0], &r.p.total);
     }
     if (line.rfind("index % time", 0) == 0) {

@@ -54,7 +54,7 @@ constexpr std::size_t longest_profile_line = std::size_t{16} << 20;
 struct profile_lines {
     std::FILE *in = nullptr;
     std::size_t limit = SIZE_MAX; // the most bytes read of in; past it, reading stops
-    std::string line;             // the line read, without its "\n" or "\r\n"
+    std::string_view line;        // the line read, without its "\n" or "\r\n", until the next is read
     std::size_t number = 0;       // the line's number, from 1; at the end, the last line's
     std::size_t bytes = 0;        // bytes read so far
     bool again = false;           // next_line gives the same line once more
@@ -84,7 +84,7 @@ int read_profile(std::FILE *in, const std::string &event, profile *p, std::strin
 // with lines->line, or with the whole when *whole is set.
 bool read_gprof(profile_lines *lines, profile *p, std::string *error, bool *whole);
 bool read_callgrind(profile_lines *lines, const std::string &event, profile *p, std::string *error, bool *whole);
-bool is_callgrind(const std::string &first_line);
+bool is_callgrind(std::string_view first_line);
 
 // Leaves out the functions whose name or object matches pattern, as
 // pprof's -hide does: what each cost through a caller counts in that

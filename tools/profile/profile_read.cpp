@@ -24,7 +24,7 @@ bool next_line(profile_lines *lines, std::string *error)
         read_more = n > 0;
     }
     std::size_t length = std::min(end, block.size()) - lines->next;
-    lines->line.assign(block, lines->next, std::min(length, longest_profile_line + 1));
+    lines->line = std::string_view(block).substr(lines->next, std::min(length, longest_profile_line + 1));
     lines->bytes += length + (end != std::string::npos ? 1 : 0);
     lines->next = std::min(block.size(), lines->next + length + 1);
     lines->number += end != std::string::npos || length > 0;
@@ -39,7 +39,7 @@ bool next_line(profile_lines *lines, std::string *error)
         *error = "holds a NUL byte";
     else if (end != std::string::npos || !lines->line.empty()) {
         if (!lines->line.empty() && lines->line.back() == '\r')
-            lines->line.pop_back();
+            lines->line.remove_suffix(1);
         return true;
     }
     return false;
