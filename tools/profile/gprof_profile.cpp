@@ -240,11 +240,12 @@ bool read_gprof(profile_lines *lines, profile *p, std::string *error, bool *whol
     // A function's own share is its flat profile row's, which gprof doesn't
     // round as it rounds seconds: of two rows of one name (static functions
     // of two files), the one whose seconds are the entry's.
-    for (auto [index, id] : r.ids) {
-        profile_function &f = r.p.functions[id];
+    for (const auto &entry : r.ids) {
+        const std::string &seconds = r.self_seconds[entry.first];
+        profile_function &f = r.p.functions[entry.second];
         std::string name = f.name.substr(0, f.name.find(" <cycle "));
         auto row = std::find_if(r.flat.begin(), r.flat.end(), [&](const flat_row &candidate) {
-            return candidate.name == name && candidate.seconds == r.self_seconds[index];
+            return candidate.name == name && candidate.seconds == seconds;
         });
         if (row == r.flat.end())
             row = std::find_if(r.flat.begin(), r.flat.end(), [&](const flat_row &candidate) { return candidate.name == name; });
