@@ -1,11 +1,15 @@
-// The tree shape worked out from the insertion order, against the real tree
-// that BST_insert builds.
+// tree_shape: the tree shape worked out from the insertion order, against
+// the real tree that BST_insert builds; its report; and the tool run as a
+// user runs it, each case in a work folder of its own (tool_cases.h).
 #include "ADT_tree.h"
 #include "insertion_shape.h"
+#include "shape_report.h"
+#include "tool_cases.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <random>
 #include <string>
 #include <utility>
@@ -74,6 +78,98 @@ TEST(insertion_shape, EqualsTheTreeThatBstInsertBuilds)
             }
         }
     }
+}
+
+// The report of a tree's shape, worked out from keys in a given order.
+std::string report_of(const std::vector<int> &keys)
+{
+    tree_figures f = insertion_shape(keys);
+    return shape_report(f, depth_bands(f));
+}
+
+TEST(tree_shape, ReportsChainsAndRandomTrees)
+{
+    EXPECT_EQ(report_of({5, 3, 8, 1, 4, 7, 9, 2, 6, 10}),
+              "nodes: 10\n"
+              "height: 4 (random order: about 6)\n"
+              "average depth: 2.90 (random order: 3.44)\n"
+              "descent steps: 19 (random order: about 24)\n"
+              "depth histogram:\n"
+              "                1:        1 ############\n"
+              "                2:        2 #########################\n"
+              "                3:        4 ##################################################\n"
+              "                4:        3 #####################################\n");
+
+    std::vector<int> chain(1000000);
+    for (int i = 0; i < 1000000; i++)
+        chain[static_cast<std::size_t>(i)] = i + 1;
+    std::string r = report_of(chain);
+    EXPECT_EQ(r.rfind("nodes: 1000000\nheight: 1000000 (", 0), 0u) << r;
+    EXPECT_NE(r.find("\naverage depth: 500000.50 ("), std::string::npos) << r;
+    EXPECT_NE(r.find("\ndescent steps: 499999500000 ("), std::string::npos) << r;
+    // 40 bands of 25,000 levels, a node at each level.
+    EXPECT_NE(r.find(" 1-25000:    25000 " + std::string(50, '#') + "\n"), std::string::npos) << r;
+    EXPECT_NE(r.find(" 975001-1000000:    25000 "), std::string::npos) << r;
+
+    // A random tree of a million keys (make_sample's, seed 9) is about
+    // 2 ln n - 1.85 deep on average, the root at depth 1 (25.79, give or
+    // take 0.7), and some 50 high.
+    std::mt19937_64 rng(9);
+    std::uniform_int_distribution<int> any_int(INT_MIN, INT_MAX);
+    std::vector<int> random(1000000);
+    for (int &k : random)
+        k = any_int(rng);
+    tree_figures f = insertion_shape(random);
+    EXPECT_GE(f.height, 40);
+    EXPECT_LE(f.height, 65);
+    EXPECT_NEAR(static_cast<double>(f.depth_sum) / 1e6, 25.79, 2.5);
+}
+
+TEST(tree_shape, HostileCases)
+{
+    scratch_dir scratch;
+    const std::string tool = TREE_SHAPE_PATH;
+    std::string small = scratch / "small.txt";
+    std::ofstream(small) << "5\n3\n8\n1\n4\n7\n9\n2\n6\n10\n";
+    // A name that would end a gnuplot command and start others.
+    std::string odd = scratch / "in\nset output 'Y'\nsystem \"touch X\"\nx.txt";
+    std::ofstream(odd) << "1 2 3\n";
+    // A name that XML can't hold as it is: control bytes, a byte that isn't
+    // UTF-8, a C1 control, "]]>" and XML's special characters.
+    std::string unholdable = scratch / "t\x01\xff\xc2\x9b]]><&\".txt";
+    std::ofstream(unholdable) << "1 2 3\n";
+    const char *report = "^nodes: 10\n";
+    const char *svg = "^<\\?xml";
+    const std::string err = "tree_shape: ";
+    run_cases(scratch, {
+        {{tool, "--help"}, 0, "", "^usage: tree_shape \\[--svg\\] FILE \\[COUNT\\]\n$"},
+        {{tool, small, "10"}, 0, "", report},
+        {{tool, "-", "10"}, 0, "", report, {nullptr, 0, 0, nullptr, nullptr, nullptr, small.c_str()}},
+        {{tool, "--svg", small, "10"}, 0, "", svg, {}, [](const std::string &out) {
+             well_formed(out);
+             EXPECT_TRUE(has(out, "small.txt: 10 nodes, height 4, average depth 2.90"));
+         }},
+        {{tool, odd, "3", "--svg"}, 0, "", svg, {}, [](const std::string &out) { well_formed(out); }},
+        {{tool, "--svg", unholdable, "3"}, 0, "", svg, {}, [](const std::string &out) {
+             well_formed(out);
+             EXPECT_TRUE(has(out, "t\\x01\\xff\\u009b]]\\x3e&lt;&amp;\""));
+         }},
+        {{tool, "--svg", "-", "3"}, 0, "", svg, {nullptr, 0, 0, nullptr, nullptr, nullptr, small.c_str()},
+         [](const std::string &out) { EXPECT_TRUE(has(out, "standard input: 3 nodes")); }},
+        {{tool, small, "10", "extra"}, 2, err + "too many operands: extra\n" + usage_line},
+        {{tool, small, "11"}, 2,
+         err + ".*small.txt: entry 11 \\(line 11\\): missing: the file ends after 10 integers, 11 are needed\n"},
+        {{tool, small, "+3"}, 2, err + "COUNT must be [^\n]*: \\+3\n" + usage_line},
+        {{tool, small, "0"}, 2, err + "COUNT must be [^\n]*: 0\n" + usage_line},
+        {{tool}, 2, err + "no FILE given\n" + usage_line},
+        {{tool, "--svg=x.svg", small}, 2, err + "--svg takes no value\n" + usage_line},
+        {{tool, "missing.txt"}, 1, err + "missing.txt: cannot open: No such file or directory\n"},
+        {{tool, "/dev/zero"}, 2, err + "/dev/zero: entry 1 \\(line 1\\): not a decimal integer: \"\\?{24}\\.\\.\\.\"\n"},
+        {{tool, "--svg", small, "10"}, 1, err + "write error: File too large\n", "", to_small_file},
+        {{tool, "--svg", small, "10"}, 1, err + "gnuplot is not installed \\(apt-get install gnuplot-nox\\)\n", "",
+         {"/nonexistent"}},
+    });
+    EXPECT_EQ(files_in(scratch.path).count("X") + files_in(scratch.path).count("Y"), 0u);
 }
 
 } // namespace
