@@ -47,7 +47,7 @@ void chain_watch_warn(chain_watch *w, const BST_TREE *tree, int entry)
     load_progress_finish(w->progress, entry);
     // A tree of n random keys puts a new key about 2 ln n levels down.
     double random_depth = 2 * std::log(static_cast<double>(tree->size > 1 ? tree->size : 2));
-    warn("%s: warning: entry %d went %d levels deep into the unbalanced tree (random "
+    warning("%s: warning: entry %d went %d levels deep into the unbalanced tree (random "
                  "keys: about %.0f): keys in sorted order, or one key repeated, build a chain; each "
                  "insertion now costs as much as %.0f random ones, and if the file goes on like "
                  "this the load takes minutes instead of about a second",

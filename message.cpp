@@ -1,6 +1,7 @@
 #include "message.h"
 
 #include <cstdarg>
+#include <cstdlib>
 
 namespace {
 
@@ -8,13 +9,31 @@ const char *program = "";
 std::FILE *stream = stderr;
 
 // One fprintf for the whole line, so that it can't interleave with another
-// process's writes.
+// process's writes. A line too long for the buffer is formatted whole in
+// memory of its own, where that can be had, and shortened in its middle,
+// between characters, with an ellipsis.
 void say(const char *format, va_list args)
 {
-    char text[4096];
+    char text[longest_message];
+    va_list again;
+    va_copy(again, args);
     // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): the callers' va_start; the analyzer doesn't follow it
-    std::vsnprintf(text, sizeof text, format, args);
-    std::fprintf(stream, "%s: %s\n", program, text);
+    int length = std::vsnprintf(text, sizeof text, format, args);
+    char *whole = length >= longest_message ? static_cast<char *>(std::malloc(std::size_t(length) + 1)) : nullptr;
+    if (whole != nullptr) {
+        std::vsnprintf(whole, std::size_t(length) + 1, format, again);
+        auto starts = [&](int at) { return (static_cast<unsigned char>(whole[at]) & 0xc0) != 0x80; };
+        int head = longest_message / 4, tail = length - longest_message / 2;
+        while (!starts(head))
+            head--;
+        while (!starts(tail))
+            tail++;
+        std::fprintf(stream, "%s: %.*s\u2026%s\n", program, head, whole, whole + tail);
+    } else {
+        std::fprintf(stream, "%s: %s\n", program, text);
+    }
+    va_end(again);
+    std::free(whole);
     std::fflush(stream);
 }
 
@@ -36,7 +55,7 @@ std::FILE *message_stream()
     return stream;
 }
 
-void warn(const char *format, ...)
+void warning(const char *format, ...)
 {
     va_list args;
     va_start(args, format);

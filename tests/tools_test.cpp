@@ -70,6 +70,26 @@ TEST(tools, AFullDiskIsOneLineAndStatus1)
     });
 }
 
+// A message too long for one line loses the middle of its long name, and
+// keeps what is wrong whole.
+TEST(tools, ALongNameKeepsTheReason)
+{
+    scratch_dir scratch;
+    std::string name;
+    for (int i = 0; i < 6; i++)
+        name += "/" + std::string(200, '\xff'); // each byte shown as \xff, four bytes
+    name += "/missing.txt";
+    for (const std::string tool : {GPROF_DOT_PATH, TREE_SHAPE_PATH}) {
+        ran r = run(scratch.path, scratch.path, {tool, name});
+        const std::string reason = "\\xff/missing.txt: cannot open: No such file or directory\n";
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err.find(": /\\xff\\xff"), r.err.find(':')) << r.err;
+        EXPECT_NE(r.err.find("\u2026"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.rfind(reason), r.err.size() - reason.size()) << r.err;
+        EXPECT_LT(r.err.size(), 3200u);
+    }
+}
+
 // bench/draw_chart.sh draws the benchmarks' chart whole or not at all, and
 // cmake/write_whole.sh writes a target's file whole or not at all: a failed
 // write, bad results and a usage error are each one line and a status.

@@ -25,7 +25,7 @@ void close_stdout()
     if (!failed)
         return;
     if (error != EPIPE)
-        warn(error != 0 ? "write error: %s" : "write error", std::strerror(error));
+        warning(error != 0 ? "write error: %s" : "write error", std::strerror(error));
     _exit(1);
 }
 
