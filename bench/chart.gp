@@ -10,7 +10,7 @@ set logscale xy
 set xtics ('n = 10^3' 1e3, '10^4' 1e4, '10^5' 1e5, '10^6' 1e6)
 set xrange [500:2000000]
 set grid xtics ytics mytics
-set key below box samplen 3
+set key below box samplen 3 maxcols 1 width -2
 set ylabel 'ns per operation'
 array titles[6] = ['insert n random keys', 'search for each of n keys', 'delete n keys in random order', \
                    'n insertions at the head', 'one search through n nodes', 'read a file of n ints']
