@@ -67,6 +67,14 @@ if grep -qiE 'gtest|benchmark' "$scratch/configure.log" ||
 fi
 cmake --build "$scratch/add_subdirectory" >/dev/null
 "$scratch/add_subdirectory/example" | grep -qx "$want"
+# A user sees the two headers and none of the program's own.
+includes=$(grep -o -- '-I[^ ]*' "$scratch/add_subdirectory/CMakeFiles/example.dir/flags.make" | sort -u)
+for dir in ${includes//-I/}; do
+  if [ -e "$dir/message.h" ] || [ -e "$dir/load_run.h" ]; then
+    echo "add_subdirectory's users get $dir on their include path, with the program's headers" >&2
+    exit 1
+  fi
+done
 
 echo "-- add_subdirectory of a checkout beside the project"
 sibling=$scratch/sibling
