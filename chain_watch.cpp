@@ -18,10 +18,9 @@ int insertion_depth(const BST_TREE *tree, int key)
 
 } // namespace
 
-void chain_watch_init(chain_watch *w, const char *file, int warn_depth, load_progress *progress)
+void chain_watch_init(chain_watch *w, const char *file, int warn_depth)
 {
     w->file = file;
-    w->progress = progress;
     w->warn_depth = warn_depth > 0 ? warn_depth : chain_watch_depth;
     w->depth = 0;
     w->warned = false;
@@ -44,7 +43,6 @@ bool chain_watch_look(chain_watch *w, const BST_TREE *tree, const int *block)
 
 void chain_watch_warn(chain_watch *w, const BST_TREE *tree, int entry)
 {
-    load_progress_finish(w->progress, entry);
     // A tree of n random keys puts a new key about 2 ln n levels down.
     double random_depth = 2 * std::log(static_cast<double>(tree->size > 1 ? tree->size : 2));
     warning("%s: warning: entry %d went %d levels deep into the unbalanced tree (random "

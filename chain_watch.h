@@ -37,7 +37,6 @@
 #define CHAIN_WATCH_H
 
 #include "ADT_tree.h"
-#include "load_progress.h"
 
 constexpr int chain_watch_every = 128;     // entries between looks
 constexpr int chain_watch_depth = 19840;  // levels at which the warning is out
@@ -48,21 +47,19 @@ struct chain_watch {
     int depth;            // levels of the last path looked at
     bool warned;          // the warning has been written; no more looks
     unsigned draw;        // the state of the sequence that picks a block's key
-    load_progress *progress; // the load's progress line, ended before the warning
 };
 
-// Starts a watch that warns at warn_depth levels (0 for chain_watch_depth),
-// ending progress's line first so that the warning stands on a line of its
-// own.
-void chain_watch_init(chain_watch *w, const char *file, int warn_depth, load_progress *progress);
+// Starts a watch that warns at warn_depth levels (0 for chain_watch_depth).
+void chain_watch_init(chain_watch *w, const char *file, int warn_depth);
 
 // Walks the insertion path of one of the chain_watch_every keys at block,
 // just inserted into tree, unless the warning is out already. Returns true
 // when the warning is due: the caller then calls chain_watch_warn.
 bool chain_watch_look(chain_watch *w, const BST_TREE *tree, const int *block);
 
-// Ends the progress line, then warns (message.h), in one line, of the key
-// of entry (counting from 1) that the last look found too deep, in tree.
+// Warns (message.h), in one line, of the key of entry (counting from 1)
+// that the last look found too deep, in tree. The load ends its progress
+// line first, so that the warning stands on a line of its own.
 void chain_watch_warn(chain_watch *w, const BST_TREE *tree, int entry);
 
 #endif

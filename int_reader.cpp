@@ -1,5 +1,7 @@
 #include "int_reader.h"
 
+#include "exit_status.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -196,6 +198,33 @@ void int_reader_quote(const int_reader *r, char *out)
     for (int i = 0; r->text_cut && i < 3; i++)
         *out++ = '.';
     *out = '\0';
+}
+
+int int_reader_failure(const int_reader *r, read_result result, int entry, int needed, char *out)
+{
+    char text[INT_READER_TEXT + 4];
+    int_reader_quote(r, text);
+    const std::size_t size = INT_READER_MESSAGE;
+    const unsigned long line = r->line;
+    switch (result) {
+    case READ_END:
+        std::snprintf(out, size, "entry %d (line %lu): missing: the file ends after %d integers, %d are needed",
+                      entry, line, entry - 1, needed);
+        return STATUS_BAD_INPUT;
+    case READ_NOT_INT:
+        std::snprintf(out, size, "entry %d (line %lu): not a decimal integer: \"%s\"", entry, line, text);
+        return STATUS_BAD_INPUT;
+    case READ_RANGE:
+        std::snprintf(out, size, "entry %d (line %lu): outside the 32-bit integer range: \"%s\"", entry, line, text);
+        return STATUS_BAD_INPUT;
+    case READ_TOO_LONG:
+        std::snprintf(out, size, "entry %d (line %lu): too long: more than %zu bytes of digits: \"%s\"", entry, line,
+                      INT_READER_LONGEST, text);
+        return STATUS_BAD_INPUT;
+    default:
+        std::snprintf(out, size, "entry %d (line %lu): read failed: %s", entry, line, std::strerror(r->error));
+        return STATUS_READ_FAILED;
+    }
 }
 
 void int_reader_init(int_reader *r, int fd)

@@ -61,4 +61,13 @@ read_result int_reader_next(int_reader *r, int *value);
 // too long to keep whole. out holds INT_READER_TEXT + 4 bytes.
 void int_reader_quote(const int_reader *r, char *out);
 
+// What stopped the read of entry (counting from 1) with result (not
+// READ_INT), in the words of a message, into out (INT_READER_MESSAGE
+// bytes): "entry N (line L): what is wrong", needed being the entries that
+// were to be read. Returns the exit status for it (exit_status.h):
+// STATUS_READ_FAILED for a failed read, STATUS_BAD_INPUT for bad or missing
+// input.
+constexpr std::size_t INT_READER_MESSAGE = 256;
+int int_reader_failure(const int_reader *r, read_result result, int entry, int needed, char *out);
+
 #endif

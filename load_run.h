@@ -59,9 +59,8 @@ load_outcome load_and_search(load_run *run, const load_setup *setup);
 
 // Says what stopped a load (not LOAD_DONE) in one message (message.h),
 // "FILE: entry N (line L): what is wrong", reader telling where a read
-// stopped and needed being the entries the load needed, and returns the
-// exit status for it: 1 for a failed read, 2 for bad or missing input, 3
-// when memory ran out. tree_shape says its file's faults the same way.
+// stopped (int_reader_failure words it) and needed being the entries the
+// load needed, and returns the exit status for it (exit_status.h).
 int load_failure(const load_outcome &outcome, const int_reader *reader, const char *file, int needed);
 
 #endif

@@ -13,6 +13,7 @@
 // integer, or one outside the 32-bit range; 3 when memory runs out; 4 when
 // the result line can't be written. Every failure writes one line to stderr
 // and nothing to stdout.
+#include "exit_status.h"
 #include "load_run.h"
 #include "message.h"
 
@@ -45,11 +46,6 @@ const char input_name[] = "sample.txt";
 const int entries = 1000000;
 const int search_target = 999999;
 
-enum exit_status {
-    EXIT_READ_FAILED = 1, // and 2 and 3, as load_failure says
-    EXIT_WRITE_FAILED = 4,
-};
-
 // What the run builds, reachable from here until the process exits.
 load_run run;
 
@@ -60,7 +56,7 @@ int main()
     message_init(program);
     int fd = open(input_name, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return fail(EXIT_READ_FAILED, "%s: cannot open: %s", input_name, std::strerror(errno));
+        return fail(STATUS_READ_FAILED, "%s: cannot open: %s", input_name, std::strerror(errno));
     load_setup setup{};
     setup.fd = fd;
     setup.entries = entries;
@@ -74,6 +70,6 @@ int main()
     if (outcome.status != LOAD_DONE)
         return load_failure(outcome, &run.reader, input_name, entries);
     if (std::printf("iter num = %d\n", outcome.position) < 0 || std::fflush(stdout) != 0)
-        return fail(EXIT_WRITE_FAILED, "cannot write the result: %s", std::strerror(errno));
-    return 0;
+        return fail(STATUS_WRITE_FAILED, "cannot write the result: %s", std::strerror(errno));
+    return STATUS_DONE;
 }

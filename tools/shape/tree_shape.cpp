@@ -10,9 +10,10 @@
 // keys, and a histogram of the depths, as lines "name: value". With --svg
 // it prints the histogram drawn by gnuplot as an SVG instead.
 #include "depth_chart.h"
+#include "exit_status.h"
 #include "filter.h"
 #include "insertion_shape.h"
-#include "load_run.h"
+#include "int_reader.h"
 #include "message.h"
 #include "shape_report.h"
 
@@ -37,7 +38,7 @@ int read_keys(const std::string &path, int count, std::vector<int> *keys)
     const std::string shown = input_name(path);
     int fd = path == "-" ? 0 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return fail(1, "%s: cannot open: %s", shown.c_str(), std::strerror(errno));
+        return fail(STATUS_READ_FAILED, "%s: cannot open: %s", shown.c_str(), std::strerror(errno));
     auto reader = std::make_unique<int_reader>(); // 64 KiB: not for the stack
     int_reader_init(reader.get(), fd);
     // The keys grow as they are read, so that a short file with a large
@@ -46,10 +47,11 @@ int read_keys(const std::string &path, int count, std::vector<int> *keys)
     for (int i = 0; i < count && status == 0; i++) {
         int key = 0;
         read_result result = int_reader_next(reader.get(), &key);
+        char what[INT_READER_MESSAGE];
         if (result == READ_INT)
             keys->push_back(key);
         else
-            status = load_failure({LOAD_BAD_READ, i + 1, result, -1}, reader.get(), shown.c_str(), count);
+            status = fail(int_reader_failure(reader.get(), result, i + 1, count, what), "%s: %s", shown.c_str(), what);
     }
     if (fd != 0)
         close(fd);
