@@ -1,6 +1,7 @@
 # cmake --install: the two headers, the two libraries, the CMake package
 # (find_package(main_llist) gives main_llist::adt_tree and
-# main_llist::adt_llist) and a pkg-config file for each library.
+# main_llist::adt_llist) and a pkg-config file for each library; the tools
+# add themselves (tools/CMakeLists.txt).
 include(CMakePackageConfigHelpers)
 
 set(package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/main_llist)

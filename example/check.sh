@@ -49,6 +49,13 @@ for lib in "$prefix"/lib/libadt_tree.a "$prefix"/lib/libadt_llist.a; do
 done
 consume default "$prefix" "$prefix/lib"
 
+echo "-- the tools, installed, then moved away from the source and build folders' paths"
+cp -a "$prefix" "$scratch/moved-prefix"
+tools=$scratch/moved-prefix/bin
+"$tools/make_sample" 100 1 | "$tools/tree_shape" - 100 | grep -q '^nodes: 100$'
+"$tools/make_sample" 100 1 | "$tools/tree_shape" --svg - 100 | xmllint --noout -
+"$tools/gprof_dot" tests/fixtures/gprof_cycle.txt | grep -q '^digraph callgraph'
+
 layout=$scratch/layout-prefix
 cmake -S . -B "$scratch/layout-build" -DMAIN_LLIST_PROGRAM=OFF -DMAIN_LLIST_TESTS=OFF \
   -DMAIN_LLIST_BENCH=OFF -DMAIN_LLIST_INSTALL=ON -DCMAKE_INSTALL_PREFIX="$layout" \

@@ -131,6 +131,9 @@ TEST(tree_shape, HostileCases)
     const std::string tool = TREE_SHAPE_PATH;
     std::string small = scratch / "small.txt";
     std::ofstream(small) << "5\n3\n8\n1\n4\n7\n9\n2\n6\n10\n";
+    // A copy of the tool with no share/main_llist beside it has no chart script.
+    const std::string alone = scratch / "tree_shape";
+    std::filesystem::copy_file(TREE_SHAPE_PATH, alone);
     // A name that would end a gnuplot command and start others.
     std::string odd = scratch / "in\nset output 'Y'\nsystem \"touch X\"\nx.txt";
     std::ofstream(odd) << "1 2 3\n";
@@ -157,6 +160,8 @@ TEST(tree_shape, HostileCases)
         {{tool, "--svg", "-", "3"}, 0, "", svg, {nullptr, 0, 0, nullptr, nullptr, nullptr, small.c_str()},
          [](const std::string &out) { EXPECT_TRUE(has(out, "standard input: 3 nodes")); }},
         {{tool, small, "10", "extra"}, 2, err + "too many operands: extra\n" + usage_line},
+        {{alone, "--svg", small, "10"}, 1, err + "depth_chart.gp is in no share/main_llist beside tree_shape: install it "
+                                                 "with the tool\n"},
         {{tool, small, "11"}, 2,
          err + ".*small.txt: entry 11 \\(line 11\\): missing: the file ends after 10 integers, 11 are needed\n"},
         {{tool, small, "+3"}, 2, err + "COUNT must be [^\n]*: \\+3\n" + usage_line},

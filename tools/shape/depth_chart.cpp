@@ -59,6 +59,24 @@ bool run_gnuplot(std::vector<std::string> args, std::string *out, std::string *e
     return waited >= 0 && status == 0 && !out->empty();
 }
 
+// depth_chart.gp, found from where the running program stands: installed,
+// in the prefix's share/main_llist beside its bin/ (DEPTH_CHART_INSTALLED,
+// from bin/); built, in share/main_llist of the build folder that holds it.
+// Empty when it is in neither.
+std::string chart_script()
+{
+    char self[4096];
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string folder = length > 0 ? std::string(self, std::size_t(length)) : "";
+    folder = folder.substr(0, folder.rfind('/') + 1);
+    for (std::string where : {std::string(DEPTH_CHART_INSTALLED), std::string("share/main_llist/depth_chart.gp")}) {
+        where = where[0] == '/' ? where : folder + where;
+        if (!folder.empty() && access(where.c_str(), R_OK) == 0)
+            return where;
+    }
+    return "";
+}
+
 } // namespace
 
 bool draw_depth_chart(const std::string &title, const std::vector<depth_band> &bands, std::string *chart,
@@ -73,7 +91,12 @@ bool draw_depth_chart(const std::string &title, const std::vector<depth_band> &b
     std::string shown = title;
     for (std::size_t at = 0; (at = shown.find("]]>", at)) != std::string::npos; at += 2)
         shown.replace(at + 2, 1, "\\x3e");
-    return run_gnuplot({"gnuplot", "-c", DEPTH_CHART_SCRIPT, shown, std::to_string(width),
+    std::string script = chart_script();
+    if (script.empty()) {
+        *error = "depth_chart.gp is in no share/main_llist beside tree_shape: install it with the tool";
+        return false;
+    }
+    return run_gnuplot({"gnuplot", "-c", script, shown, std::to_string(width),
                         std::to_string((bands.empty() ? 0 : bands.back().to) + width), points},
                        chart, error);
 }

@@ -1,6 +1,8 @@
 // The depth histogram of a tree's shape as an SVG, drawn by gnuplot
 // (Debian's gnuplot-nox) from the script depth_chart.gp, kept beside this
-// file. The title, text from the user, reaches gnuplot as an argument that
+// file, and found at run time from where the program stands:
+// share/main_llist/ in the build folder, or in the install prefix beside
+// bin/. The title, text from the user, reaches gnuplot as an argument that
 // the script uses as a string value: it is never read as a command.
 #ifndef DEPTH_CHART_H
 #define DEPTH_CHART_H
