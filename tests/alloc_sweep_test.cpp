@@ -5,6 +5,7 @@
 // container exactly as it was; at the end nothing may be left allocated.
 #include "ADT_llist.h"
 #include "ADT_tree.h"
+#include "int_callbacks.h"
 #include "list_checker.h"
 #include "malloc_fail.h"
 #include "tree_checker.h"
@@ -15,13 +16,6 @@
 #include <vector>
 
 namespace {
-
-int compare_ints(void *element, void *key)
-{
-    return *static_cast<int *>(element) == *static_cast<int *>(key) ? 0 : 1;
-}
-
-void print_nothing(void *) {}
 
 int pool[8] = {0, 1, 2, 3, 4, 5, 6, 7};
 

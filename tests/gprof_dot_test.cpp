@@ -525,7 +525,7 @@ TEST(gprof_dot, HostileCases)
     std::ofstream(scratch / "empty.txt").close();
     const std::string err = "gprof_dot: ";
     const char *dot = "^digraph callgraph \\{\n";
-    const limits from_good = {nullptr, 0, 0, nullptr, nullptr, nullptr, good.c_str()};
+    const limits from_good = stdin_from(good.c_str());
     run_cases(scratch, {
         {{tool, "--help"}, 0, "", "^usage: gprof_dot [^\n]*\\[PROFILE\\]\n$"},
         {{tool, good}, 0, "", dot},
@@ -537,7 +537,7 @@ TEST(gprof_dot, HostileCases)
         {{tool, nan}, 2, err + ".*nan.txt: line 46: not a number: nan\n"},
         {{tool, cut}, 2, err + ".*cut.txt: ends inside the call graph: the profile is cut short\n"},
         {{tool, "-"}, 2, err + "standard input: ends inside the call graph: the profile is cut short\n", "",
-         {nullptr, 0, 0, nullptr, nullptr, nullptr, cut.c_str()}},
+         stdin_from(cut.c_str())},
         {{"/bin/sh", "-c", "yes 0123456789012345678901234567890123456789 | head -c 270000000 | \"$0\"", tool}, 1,
          err + "standard input: larger than 256 MiB: not read\n"},
         {{tool, "/dev/zero"}, 2, err + "/dev/zero: line 1: a line longer than 16 MiB\n"},
@@ -605,12 +605,12 @@ TEST(gprof_dot, RunningOutOfMemory)
     scratch_dir scratch;
     run_cases(scratch, {
         {{GPROF_DOT_PATH, "--node-threshold=0", "--edge-threshold=0", big_profile(scratch)}, 3,
-         "gprof_dot: .*big.txt: out of memory\n", "", {nullptr, 0, rlim_t{40} << 20}},
+         "gprof_dot: .*big.txt: out of memory\n", "", memory_at_most(rlim_t{40} << 20)},
         {{GPROF_DOT_PATH, "--hide=(.*)(.*)[a-z]{1000}[0-9]{1000}", fixture("gprof_cycle.txt")}, 0, "",
-         "^digraph callgraph", {nullptr, 0, rlim_t{64} << 20}},
+         "^digraph callgraph", memory_at_most(rlim_t{64} << 20)},
         {{GPROF_DOT_PATH, "--focus=a{1000}{1000}{1000}", fixture("gprof_cycle.txt")}, 2,
          "gprof_dot: --focus a\\{1000\\}\\{1000\\}\\{1000\\}: bad repetition operator: \\{1000\\}\\{1000\\}\n" +
-             usage_line, "", {nullptr, 0, rlim_t{64} << 20}},
+             usage_line, "", memory_at_most(rlim_t{64} << 20)},
     });
 }
 

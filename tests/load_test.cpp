@@ -1,13 +1,13 @@
 // The load, called directly with small inputs: what it builds and returns,
 // and every one of its allocations failing in turn.
+#include "chain_watch.h"
+#include "int_callbacks.h"
 #include "load_run.h"
 #include "malloc_fail.h"
 #include "message.h"
 #include "stream_text.h"
 
 #include <gtest/gtest.h>
-
-#include "chain_watch.h"
 
 #include <cmath>
 #include <cstdio>
@@ -23,13 +23,6 @@
 
 namespace {
 
-int compare_ints(void *element, void *key)
-{
-    return *static_cast<int *>(element) == *static_cast<int *>(key) ? 0 : 1;
-}
-
-void print_nothing(void *) {}
-
 // A descriptor that reads text.
 int input_of(const std::string &text)
 {
@@ -40,28 +33,42 @@ int input_of(const std::string &text)
     return fd;
 }
 
-// A load of text, its messages on the stream given, with the nth
-// allocation failing (and those after it, from_then_on).
+// What a test's load may change beyond its input, entries and target.
+struct load_options {
+    long fail_at = 0;             // the allocation that fails, counting from 1; 0 for none
+    bool from_then_on = false;    // and every one after it
+    std::FILE *messages = stderr; // where the messages go
+    double (*clock)() = nullptr;  // the progress line's clock; with one, the line shows, as on a terminal
+    int warn_depth = 0;           // levels that bring the chain warning; 0 for chain_watch_depth
+};
+
+load_options failing(long at, bool from_then_on = false)
+{
+    load_options o;
+    o.fail_at = at;
+    o.from_then_on = from_then_on;
+    return o;
+}
+
+// A load of text as options say.
 struct loaded {
     load_run run{};
     load_outcome outcome{};
     long mallocs = 0; // allocations the load made
 
-    loaded(const std::string &text, int entries, int target, long fail_at = 0, bool from_then_on = false,
-           std::FILE *messages = stderr, double (*clock)() = nullptr, int warn_depth = 0)
-        : loaded(input_of(text), entries, target, fail_at, from_then_on, messages, clock, warn_depth)
+    loaded(const std::string &text, int entries, int target, const load_options &o = {})
+        : loaded(input_of(text), entries, target, o)
     {
     }
     // Reads fd, and closes it.
-    loaded(int fd, int entries, int target, long fail_at = 0, bool from_then_on = false,
-           std::FILE *messages = stderr, double (*clock)() = nullptr, int warn_depth = 0)
+    loaded(int fd, int entries, int target, const load_options &o = {})
     {
-        message_init("main_llist", messages);
-        load_setup setup{fd, entries, target, compare_ints, print_nothing, "in.txt", clock != nullptr};
-        setup.clock = clock;
-        setup.warn_depth = warn_depth;
+        message_init("main_llist", o.messages);
+        load_setup setup{fd, entries, target, compare_ints, print_nothing, "in.txt", o.clock != nullptr};
+        setup.clock = o.clock;
+        setup.warn_depth = o.warn_depth;
         {
-            malloc_failure failure(fail_at, from_then_on);
+            malloc_failure failure(o.fail_at, o.from_then_on);
             outcome = load_and_search(&run, &setup);
             mallocs = mallocs_seen();
         }
@@ -97,7 +104,10 @@ TEST(load_run, TheChainWarningOnATerminal)
         text += std::to_string(1000 + i) + " ";
     std::FILE *messages = std::tmpfile();
     {
-        loaded chain(text, 25000, 1, 0, false, messages, quarter_seconds);
+        load_options on_a_terminal;
+        on_a_terminal.messages = messages;
+        on_a_terminal.clock = quarter_seconds;
+        loaded chain(text, 25000, 1, on_a_terminal);
         EXPECT_EQ(chain.outcome.status, LOAD_DONE);
     }
     std::string said = written(messages);
@@ -133,7 +143,10 @@ std::string watched_load(const std::vector<int> &keys, int warn_depth)
         text += std::to_string(k) + "\n";
     std::FILE *out = std::tmpfile();
     {
-        loaded load(text, static_cast<int>(keys.size()), 1, 0, false, out, nullptr, warn_depth);
+        load_options watched;
+        watched.messages = out;
+        watched.warn_depth = warn_depth;
+        loaded load(text, static_cast<int>(keys.size()), 1, watched);
         EXPECT_EQ(load.outcome.status, LOAD_DONE);
     }
     std::string s = written(out);
@@ -273,7 +286,7 @@ TEST(load_run, EachFailureIsOneMessageAndAStatus)
     };
     for (const example &e : examples) {
         SCOPED_TRACE(e.message);
-        loaded load(static_cast<int>(e.fd), 3, 2, e.fail_at);
+        loaded load(static_cast<int>(e.fd), 3, 2, failing(e.fail_at));
         ASSERT_NE(load.outcome.status, LOAD_DONE);
         std::FILE *said = std::tmpfile();
         message_init("main_llist", said);
@@ -294,13 +307,13 @@ TEST(load_run, EveryAllocationCanFail)
     std::string text;
     for (int i = 0; i < entries; i++)
         text += std::to_string(i * 7919 % 1000) + "\n";
-    const long allocations = loaded(text, entries, 50, 1L << 40).mallocs;
+    const long allocations = loaded(text, entries, 50, failing(1L << 40)).mallocs;
     for (bool from_then_on : {false, true}) {
         std::set<int> stopped_at;
         int last = 0;
         for (long n = 1; n <= allocations; n++) {
             SCOPED_TRACE(std::to_string(n) + (from_then_on ? " on" : ""));
-            loaded run(text, entries, 50, n, from_then_on);
+            loaded run(text, entries, 50, failing(n, from_then_on));
             ASSERT_EQ(run.outcome.status, LOAD_NO_MEMORY);
             ASSERT_GE(run.outcome.entry, last);
             last = run.outcome.entry;
@@ -311,7 +324,7 @@ TEST(load_run, EveryAllocationCanFail)
         }
         EXPECT_EQ(stopped_at.size(), static_cast<std::size_t>(entries + 1));
         EXPECT_EQ(*stopped_at.rbegin(), entries);
-        loaded run(text, entries, 50, allocations + 1, from_then_on);
+        loaded run(text, entries, 50, failing(allocations + 1, from_then_on));
         EXPECT_EQ(run.outcome.status, LOAD_DONE);
         EXPECT_EQ(run.outcome.position, 49);
     }

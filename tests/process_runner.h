@@ -37,6 +37,22 @@ struct limits {
     const char *stdin_from = nullptr; // the file stdin comes from, or null for the test's own
 };
 
+// A run's limits, each named: stdin_from("in.txt"), memory_at_most(40 <<
+// 20), and .and_stdout_to(...) and the like on top of one.
+struct limits_of : limits {
+    limits_of &and_path(const char *p) { return path_env = p, *this; }
+    limits_of &and_file_at_most(rlim_t bytes) { return file = bytes, *this; }
+    limits_of &and_memory_at_most(rlim_t bytes) { return memory = bytes, *this; }
+    limits_of &and_stdout_to(const char *p) { return stdout_to = p, *this; }
+    limits_of &and_env(const char *e) { return env = e, *this; }
+    limits_of &and_stdin_from(const char *p) { return stdin_from = p, *this; }
+};
+inline limits_of path_is(const char *p) { return limits_of{}.and_path(p); }
+inline limits_of file_at_most(rlim_t bytes) { return limits_of{}.and_file_at_most(bytes); }
+inline limits_of memory_at_most(rlim_t bytes) { return limits_of{}.and_memory_at_most(bytes); }
+inline limits_of stdout_to(const char *p) { return limits_of{}.and_stdout_to(p); }
+inline limits_of stdin_from(const char *p) { return limits_of{}.and_stdin_from(p); }
+
 // Runs args (the program first) in folder work; stdout and stderr go to
 // files in capture, and come back with the status.
 inline ran run(const std::string &work, const std::string &capture, const std::vector<std::string> &args,

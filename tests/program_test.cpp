@@ -61,7 +61,7 @@ struct program_run : ::testing::Test {
     // ("NAME=value", or null), stdout to the file named.
     ran run(const char *program = MAIN_LLIST_PATH, const char *env = nullptr, const char *stdout_to = nullptr)
     {
-        return ::run(dir, dir, {program}, {nullptr, 0, 0, nullptr, stdout_to, env});
+        return ::run(dir, dir, {program}, limits_of{}.and_stdout_to(stdout_to).and_env(env));
     }
 };
 

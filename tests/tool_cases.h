@@ -92,6 +92,6 @@ inline void drawable(const std::string &dot)
 }
 
 inline const std::string usage_line = "usage: [a-z_]+ [^\n]*\n";
-inline const limits to_small_file = {nullptr, 1024, 0, nullptr, "out"}; // a file of at most 1 KiB
+inline const limits to_small_file = file_at_most(1024).and_stdout_to("out"); // a file of at most 1 KiB
 
 #endif

@@ -39,7 +39,7 @@ TEST(tools, RunningOutOfMemory)
 #endif
     scratch_dir scratch;
     std::ofstream(scratch / "small.txt") << "5\n3\n8\n";
-    const limits limited = {nullptr, 0, rlim_t{1536} << 20};
+    const limits limited = memory_at_most(rlim_t{1536} << 20);
     run_cases(scratch, {
         {{MAKE_SAMPLE_PATH, "--order=ascending", "2000000000"}, 3,
          "make_sample: out of memory for 2000000000 keys\n", "", limited},
@@ -59,7 +59,7 @@ TEST(tools, AFullDiskIsOneLineAndStatus1)
         GTEST_SKIP() << "no device can be made here (mknod needs root)";
     std::ofstream(scratch / "small.txt") << "5\n3\n8\n";
     const std::string gprof = std::string(FIXTURES) + "/gprof_cycle.txt";
-    const limits to_full = {nullptr, 0, 0, nullptr, full.c_str()};
+    const limits to_full = stdout_to(full.c_str());
     const std::string said = ": write error: No space left on device\n";
     run_cases(scratch, {
         {{MAKE_SAMPLE_PATH, "2000000000", "1"}, 1, "make_sample" + said, "", to_full},

@@ -147,7 +147,7 @@ TEST(tree_shape, HostileCases)
     run_cases(scratch, {
         {{tool, "--help"}, 0, "", "^usage: tree_shape \\[--svg\\] FILE \\[COUNT\\]\n$"},
         {{tool, small, "10"}, 0, "", report},
-        {{tool, "-", "10"}, 0, "", report, {nullptr, 0, 0, nullptr, nullptr, nullptr, small.c_str()}},
+        {{tool, "-", "10"}, 0, "", report, stdin_from(small.c_str())},
         {{tool, "--svg", small, "10"}, 0, "", svg, {}, [](const std::string &out) {
              well_formed(out);
              EXPECT_TRUE(has(out, "small.txt: 10 nodes, height 4, average depth 2.90"));
@@ -157,7 +157,7 @@ TEST(tree_shape, HostileCases)
              well_formed(out);
              EXPECT_TRUE(has(out, "t\\x01\\xff\\u009b]]\\x3e&lt;&amp;\""));
          }},
-        {{tool, "--svg", "-", "3"}, 0, "", svg, {nullptr, 0, 0, nullptr, nullptr, nullptr, small.c_str()},
+        {{tool, "--svg", "-", "3"}, 0, "", svg, stdin_from(small.c_str()),
          [](const std::string &out) { EXPECT_TRUE(has(out, "standard input: 3 nodes")); }},
         {{tool, small, "10", "extra"}, 2, err + "too many operands: extra\n" + usage_line},
         {{alone, "--svg", small, "10"}, 1, err + "depth_chart.gp is in no share/main_llist beside tree_shape: install it "
@@ -172,7 +172,7 @@ TEST(tree_shape, HostileCases)
         {{tool, "/dev/zero"}, 2, err + "/dev/zero: entry 1 \\(line 1\\): not a decimal integer: \"\\?{24}\\.\\.\\.\"\n"},
         {{tool, "--svg", small, "10"}, 1, err + "write error: File too large\n", "", to_small_file},
         {{tool, "--svg", small, "10"}, 1, err + "gnuplot is not installed \\(apt-get install gnuplot-nox\\)\n", "",
-         {"/nonexistent"}},
+         path_is("/nonexistent")},
     });
     EXPECT_EQ(files_in(scratch.path).count("X") + files_in(scratch.path).count("Y"), 0u);
 }
