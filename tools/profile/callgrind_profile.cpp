@@ -296,7 +296,7 @@ bool read_callgrind(profile_lines *lines, const std::string &event, profile *p, 
     r.event = event;
     r.error = error;
     r.p = p;
-    p->callgrind = true;
+    p->kind = "callgrind";
     while (next_line(lines, error))
         if (!lines->line.empty() && lines->line[0] != '#' && !read_line(r, lines->line, lines->number))
             return false;

@@ -136,11 +136,10 @@ int main(int argc, char **argv)
             return status;
         if ((status = read_from(path, event, &now)) != 0)
             return status;
-        if (!base.empty() && (before.callgrind != now.callgrind || before.cost != now.cost))
-            return fail(2, "%s: %s profile of %s, and %s %s one of %s: a comparison needs two of one kind and cost",
-                        input_name(base).c_str(), before.callgrind ? "callgrind's" : "gprof's",
-                        printable(before.cost).c_str(), input_name(path).c_str(), now.callgrind ? "callgrind's" : "gprof's",
-                        printable(now.cost).c_str());
+        if (!base.empty() && (before.kind != now.kind || before.cost != now.cost))
+            return fail(2, "%s: %s's profile of %s, and %s %s's one of %s: a comparison needs two of one kind and cost",
+                        input_name(base).c_str(), before.kind.c_str(), printable(before.cost).c_str(),
+                        input_name(path).c_str(), now.kind.c_str(), printable(now.cost).c_str());
         if (!base.empty() && before.total <= 0)
             return fail(2, "%s: counted no %s, so there is nothing to compare with", input_name(base).c_str(),
                         printable(before.cost).c_str());

@@ -39,8 +39,9 @@ struct profile_arc {
 };
 
 struct profile {
-    bool callgrind = false;
-    std::string cost = "time"; // what is counted: "time", or callgrind's event, such as "Ir"
+    std::string kind = "gprof"; // the profiler: "gprof", "callgrind" or "perf"
+    std::string cost = "time";  // what is counted: "time", or an event, such as "Ir" or "cpu-clock"
+    bool calls_counted = true;  // perf counts samples, not calls
     double total = 0;          // the run's cost; 0 when nothing was counted
     std::vector<profile_function> functions;
     std::vector<profile_arc> arcs;
@@ -73,8 +74,9 @@ bool next_line(profile_lines *lines, std::string *error);
 // The words of text, separated by blanks and tabs.
 std::vector<std::string_view> words(std::string_view text);
 
-// Reads a profile from in, gprof's text or callgrind's file as its first
-// line says, callgrind's by event (its first when empty). Returns 0 when it
+// Reads a profile from in, gprof's text, callgrind's file or perf script's
+// text as its first line says, callgrind's and perf's by event (the file's
+// first when empty). Returns 0 when it
 // was read; else the exit status, 1 when in can't be read or gprof's text is
 // over 256 MiB, 2 when it isn't a whole, well-formed profile, with *error:
 // "line N: what is wrong", or what is wrong with the whole.
@@ -85,6 +87,8 @@ int read_profile(std::FILE *in, const std::string &event, profile *p, std::strin
 bool read_gprof(profile_lines *lines, profile *p, std::string *error, bool *whole);
 bool read_callgrind(profile_lines *lines, const std::string &event, profile *p, std::string *error, bool *whole);
 bool is_callgrind(std::string_view first_line);
+bool read_perf(profile_lines *lines, const std::string &event, profile *p, std::string *error, bool *whole);
+bool is_perf(std::string_view first_line);
 
 // Leaves out the functions whose name or object matches pattern, as
 // pprof's -hide does: what each cost through a caller counts in that

@@ -125,8 +125,9 @@ std::string title_of(const drawing &d, const chosen &c, double node_threshold)
     const std::string cost = shown(d.cost, 100);
     std::string label = d.compared ? "comparison: change of the run's " + cost + " with callees (and on its own), as " +
                                          (d.normalized ? "changes of its shares, the base scaled to the new total"
-                                                       : "shares of the base's total") + "; calls"
-                                   : "call graph: share of the run's " + cost + " with callees (and on its own), calls";
+                                                       : "shares of the base's total") + (d.calls_counted ? "; calls" : "")
+                                   : "call graph: share of the run's " + cost + " with callees (and on its own)" +
+                                         (d.calls_counted ? ", calls" : "");
     char figures[300];
     if (d.compared) {
         const char *unit = d.cost == "time" ? "s" : cost.c_str();
@@ -180,8 +181,8 @@ std::string dot_of(const drawing &d, const chosen &c, double node_threshold)
         int rank = leaves[arc.caller] > 4 && callees[arc.callee] == 0 ? placed[arc.caller]++ % 4 : 0;
         double share = timed(arc) ? figure(d, arc) : 0;
         auto calls = [&](int run) { return std::to_string(arc.in[run] != nullptr ? arc.in[run]->calls : 0) + "\u00d7"; };
-        std::string text = (timed(arc) ? percent(share, d.compared) + "\n" : "") +
-                           (d.compared ? calls(0) + " \u2192 " + calls(1) : calls(1));
+        std::string text = (timed(arc) ? percent(share, d.compared) : "") + (timed(arc) && d.calls_counted ? "\n" : "") +
+                           (!d.calls_counted ? "" : d.compared ? calls(0) + " \u2192 " + calls(1) : calls(1));
         char width[16];
         std::snprintf(width, sizeof width, "%.2f", 1 + 4 * std::min(1.0, std::fabs(share) / 100));
         out << "  f" << arc.caller << " -> f" << arc.callee << " [label=" << quoted(text)

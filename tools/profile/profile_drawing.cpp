@@ -33,6 +33,7 @@ drawing draw(const profile *base, const profile &now, bool normalize)
     d.compared = base != nullptr;
     d.normalized = normalize;
     d.cost = now.cost;
+    d.calls_counted = now.calls_counted;
     d.totals[0] = base != nullptr ? base->total : 0;
     d.totals[1] = now.total;
     std::map<std::string, std::size_t> ids;

@@ -29,7 +29,7 @@ struct drawn_arc {
 };
 
 struct drawing {
-    bool compared = false, normalized = false;
+    bool compared = false, normalized = false, calls_counted = true;
     std::string cost;
     double totals[2] = {};              // the base's and the new run's
     std::vector<drawn_function> functions;

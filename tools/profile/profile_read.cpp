@@ -67,6 +67,8 @@ int read_profile(std::FILE *in, const std::string &event, profile *p, std::strin
             *error = "an empty file, which holds no profile";
     } else if (lines.again = true; is_callgrind(lines.line)) {
         read = read_callgrind(&lines, event, p, error, &whole);
+    } else if (is_perf(lines.line)) {
+        read = read_perf(&lines, event, p, error, &whole);
     } else if (!event.empty()) {
         *error = "--event " + event + ": gprof's profile has time, not events";
         whole = true;
