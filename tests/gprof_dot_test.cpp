@@ -378,6 +378,65 @@ TEST(gprof_dot, TheFiguresOfRealCallgrindProfiles)
     }
 }
 
+// perf script's text: fixtures/perf_threads_dwarf.txt and _fp.txt are perf
+// record --call-graph dwarf, and fp with two events, of the threaded sort of
+// fixtures/callgrind_threads; perf report --children --sort dso,sym gives
+// the figures. Small samples show each rule of the reading.
+TEST(gprof_dot, ReadsPerfScriptsText)
+{
+    const std::pair<std::string, std::vector<std::string>> runs[] = {
+        {"perf_threads_dwarf.txt", {"sort_rec@/tmp/fx/threads 94.6 (94.6) 0", "main@/tmp/fx/threads 55.7 (2.7) 0",
+                                    "sort_job@/tmp/fx/threads 44.3 (0.0) 0", "clone3@/usr/lib/x86_64-linux-gnu/libc.so.6 44.3 (0.0) 0",
+                                    "exc_page_fault@[kernel.kallsyms] 2.2 (0.5) 0"}},
+        {"perf_threads_fp.txt", {"main@/tmp/fx/threads 95.6 (95.6) 0", // page-faults, the file's first event
+                                 "strcmp@/usr/lib/x86_64-linux-gnu/ld-linux-x86-64.so.2 3.2 (3.2) 0"}},
+    };
+    for (const auto &[file, lines] : runs) {
+        std::string shown = "\n" + in_short(slurp(fixture(file)));
+        for (const std::string &line : lines)
+            EXPECT_TRUE(has(shown, "\n" + line + "\n")) << file << ": " << line << shown;
+    }
+    std::string cpu = "\n" + in_short(slurp(fixture("perf_threads_fp.txt")), "cpu-clock");
+    for (const char *line : {"\nsort_rec@/tmp/fx/threads 93.4 (93.4) 0\n", "\nsort_job@/tmp/fx/threads 43.2 (0.0) 0\n",
+                             "\nexc_page_fault@[kernel.kallsyms] 6.0 (1.1) 0\n"})
+        EXPECT_TRUE(has(cpu, line)) << line << cpu;
+
+    // A command with blanks, pid/tid and [cpu], an event's modifiers, a
+    // symbol with blanks and parentheses; recursion and a repeated arc
+    // counted once a stack; an inlined frame in the object of the frame at
+    // its address, or in [unknown] where perf left that out; the [unknown]
+    // frames of one object one function.
+    const std::string samples =
+        "my prog 10/11 [001] 5.000001: 3 cpu-clock:ppp: \n"
+        "\t  10 f(int, char)+0x4 (/bin/a)\n\t  20 f(int, char)+0x8 (/bin/a)\n\t  30 main+0x1 (/bin/a)\n\n"
+        "my prog 10/12 [000] 5.000002: 1 cpu-clock:ppp: \n"
+        "\t  40 g+0x2 (inlined)\n\t  40 h+0x2 (/lib/b.so)\n\t  50 k+0x1 (inlined)\n\t  30 main+0x1 (/bin/a)\n\n"
+        "my prog 10/12 [000] 5.000003: 1 page-faults: \n\t  60 [unknown] (/lib/b.so)\n\t  70 [unknown] (/lib/b.so)\n\n";
+    EXPECT_EQ(in_short(samples), "main@/bin/a 100.0 (0.0) 0\nf(int, char)@/bin/a 75.0 (75.0) 0\nk@[unknown] 25.0 (0.0) 0\n"
+                                 "h@/lib/b.so 25.0 (0.0) 0\ng@/lib/b.so 25.0 (25.0) 0\nmain@/bin/a>f(int, char)@/bin/a 75.0 0\n"
+                                 "f(int, char)@/bin/a>f(int, char)@/bin/a 75.0 0\nmain@/bin/a>k@[unknown] 25.0 0\n"
+                                 "k@[unknown]>h@/lib/b.so 25.0 0\nh@/lib/b.so>g@/lib/b.so 25.0 0\n");
+    EXPECT_EQ(in_short(samples, "page-faults"), "[unknown]@/lib/b.so 100.0 (100.0) 0\n[unknown]@/lib/b.so>[unknown]@/lib/b.so 100.0 0\n");
+    const std::pair<std::string, std::string> refusals[] = {
+        {samples.substr(0, samples.size() - 1), "line 14: the last sample has no blank line after it: the file is cut short"},
+        {samples.substr(0, samples.size() - 12), "line 14: the last sample has no blank line after it: the file is cut short"},
+        {samples + "\t  10 f+0x4 (/bin/a)\n", "line 16: a frame outside a sample"},
+        {samples + "my prog 10/11 [001] 5.000004: 3 cpu-clock: \n\t 10 f+0x4 /bin/a\n\n",
+         "line 17: not a frame of perf script's stack: ADDRESS SYMBOL (OBJECT)"},
+        {samples + "nonsense\n", "line 16: not a sample's header of perf script: COMMAND PID TIME: PERIOD EVENT:"},
+    };
+    for (const auto &[text, why] : refusals)
+        EXPECT_EQ(in_short(text), "error: " + why) << text;
+    EXPECT_EQ(in_short(samples, "task-clock"), "error: no event task-clock in this profile, whose events are: cpu-clock page-faults");
+    // Two perf runs compare as the others do: the arcs show no calls.
+    profile base = read_ok(samples), now = read_ok(slurp(fixture("perf_threads_dwarf.txt")));
+    drawing d = draw(&base, now, false);
+    std::string dot = dot_of_all(d);
+    EXPECT_TRUE(has(dot, "[label=\"main\\na\\n-100.0 % (+0.0 %)\\ngone: was 100.0 %\"")) << dot;
+    EXPECT_FALSE(has(dot, "\u00d7")) << dot;
+    drawable(dot);
+}
+
 // Two runs compared: base has main (10), f (70) and h (20), 100 in all;
 // the new run main (10), f (340, called twice) and g (50), 400 in all.
 TEST(gprof_dot, ComparesTwoRuns)

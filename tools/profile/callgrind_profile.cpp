@@ -125,13 +125,8 @@ std::size_t level_of(reader &r, const std::string *object, const std::string *fi
 // ("*", "+N", "-N", "N") and other counts checked.
 bool cost_line(reader &r, std::string_view line, count *wanted)
 {
-    for (std::size_t i = 0, at = 0, end = 0;; i++) { // by hand: find_first_of takes a memchr a byte
-        for (at = end; at < line.size() && (line[at] == ' ' || line[at] == '\t');)
-            at++;
-        if (at == line.size())
-            break;
-        for (end = at; end < line.size() && line[end] != ' ' && line[end] != '\t';)
-            end++;
+    for (std::size_t i = 0, at = 0, end = 0; (at = blanks_from(line, end, true)) < line.size(); i++) {
+        end = blanks_from(line, at, false);
         std::string_view word = line.substr(at, end - at);
         if (i == r.positions + r.events.size())
             return bad(r, "more counts than the " + std::to_string(r.events.size()) + " events");

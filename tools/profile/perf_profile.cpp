@@ -60,9 +60,9 @@ struct reader {
 // "ADDRESS SYMBOL+0xOFFSET (OBJECT)", SYMBOL "[unknown]" where perf has none.
 bool frame_line(reader &r, std::string_view line, std::string *error)
 {
-    std::size_t start = line.find_first_not_of(" \t"), open = line.rfind(" (");
-    std::size_t symbol = line.find(' ', start);
-    if (open == line.npos || line.back() != ')' || symbol == line.npos || symbol > open)
+    std::size_t start = blanks_from(line, 0, true), open = line.rfind(" (");
+    std::size_t symbol = blanks_from(line, start, false);
+    if (open == line.npos || line.back() != ')' || symbol > open)
         return *error = "not a frame of perf script's stack: ADDRESS SYMBOL (OBJECT)", false;
     std::string_view address = line.substr(start, symbol - start), name = line.substr(symbol + 1, open - symbol - 1),
                      object = line.substr(open + 2);
@@ -137,7 +137,7 @@ bool read_perf(profile_lines *lines, const std::string &event, profile *p, std::
     while (next_line(lines, error)) {
         std::string_view line = lines->line, name, rest;
         count period = 0;
-        if (line.find_first_not_of(" \t") == line.npos) {
+        if (blanks_from(line, 0, true) == line.size()) {
             count_sample(r);
         } else if (line[0] == '#' && !r.in_sample) {
             continue; // perf script --header's lines
@@ -153,7 +153,7 @@ bool read_perf(profile_lines *lines, const std::string &event, profile *p, std::
             r.weight = name == r.event ? period : 0;
             r.in_sample = true;
             r.depth = 0;
-            if (r.weight > 0 && rest.find_first_not_of(" \t") != rest.npos && !frame_line(r, rest, error))
+            if (r.weight > 0 && blanks_from(rest, 0, true) < rest.size() && !frame_line(r, rest, error))
                 return false;
         } else {
             return *error = r.in_sample ? "a sample without the blank line that ends it"

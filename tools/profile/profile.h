@@ -71,8 +71,10 @@ struct profile_lines {
 // "larger than N MiB: not read".
 bool next_line(profile_lines *lines, std::string *error);
 
-// The words of text, separated by blanks and tabs.
+// The words of text, separated by blanks and tabs; where the run of
+// blanks (blank) or of other bytes (!blank) from at ends.
 std::vector<std::string_view> words(std::string_view text);
+std::size_t blanks_from(std::string_view text, std::size_t at, bool blank);
 
 // Reads a profile from in, gprof's text, callgrind's file or perf script's
 // text as its first line says, callgrind's and perf's by event (the file's

@@ -45,11 +45,19 @@ bool next_line(profile_lines *lines, std::string *error)
     return false;
 }
 
+std::size_t blanks_from(std::string_view text, std::size_t at, bool blank)
+{
+    // By hand: find_first_of takes a memchr a byte.
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t') == blank)
+        at++;
+    return at;
+}
+
 std::vector<std::string_view> words(std::string_view text)
 {
     std::vector<std::string_view> out;
-    for (std::size_t at = 0; (at = text.find_first_not_of(" \t", at)) != text.npos;) {
-        std::size_t end = std::min(text.find_first_of(" \t", at), text.size());
+    for (std::size_t at = blanks_from(text, 0, true); at < text.size(); at = blanks_from(text, at, true)) {
+        std::size_t end = blanks_from(text, at, false);
         out.push_back(text.substr(at, end - at));
         at = end;
     }
