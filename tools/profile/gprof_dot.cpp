@@ -5,15 +5,16 @@
 //             [--hide PATTERN] [--focus PATTERN] [--base BASE [--normalize]]
 //             [PROFILE]
 //
-// PROFILE ("-" or none for stdin) is the text of `gprof -b` or callgrind's
-// output file (callgrind.out.PID), told apart by its first line. A node per
+// PROFILE ("-" or none for stdin) is the text of `gprof -b`, callgrind's
+// output file (callgrind.out.PID) or perf script's text, told apart by its
+// first line. A node per
 // function, labelled with its name (and for callgrind, its object's file
 // name), its share of the run's cost with its callees and on its own, and
 // how often it was called; filled by that share, from blue for none to red
 // for all. An edge per caller and callee, labelled with the share of the
 // run's cost that goes through it and the calls, and drawn wider and
 // redder the more goes through it (profile_drawing.h). --event picks
-// callgrind's event (its first by default); --hide leaves out the functions
+// callgrind's or perf's event (the file's first by default); --hide leaves out the functions
 // whose name or object path matches a regular expression, their cost
 // counted in their callers' own; --focus keeps only the call paths through
 // the functions that match one.
