@@ -68,7 +68,7 @@ std::string chart_script()
     char self[4096];
     ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     std::string folder = length > 0 ? std::string(self, std::size_t(length)) : "";
-    folder = folder.substr(0, folder.rfind('/') + 1);
+    folder.resize(folder.rfind('/') + 1); // npos + 1 is 0: no folder
     for (std::string where : {std::string(DEPTH_CHART_INSTALLED), std::string("share/main_llist/depth_chart.gp")}) {
         where = where[0] == '/' ? where : folder + where;
         if (!folder.empty() && access(where.c_str(), R_OK) == 0)
