@@ -1,7 +1,6 @@
 #include "callgrind_costs.h"
 
 #include <algorithm>
-#include <map>
 
 namespace {
 
@@ -48,37 +47,15 @@ std::vector<std::size_t> components(const std::vector<std::vector<std::size_t>> 
 
 } // namespace
 
-bool callgrind_costs(const callgrind_levels &gathered, profile *p, std::string *error)
+bool callgrind_costs(const std::vector<callgrind_sums> &sums, count total, profile *p, std::string *error)
 {
     const std::size_t n = p->functions.size();
-    std::vector<double> first_self(n), into(n), out_of_first(n), out_to_others(n);
-    std::vector<bool> called(n), has_levels(n);
-    for (const callgrind_level &l : gathered.levels) {
-        p->functions[l.function].self += double(l.self);
-        first_self[l.function] += l.first ? double(l.self) : 0;
-        has_levels[l.function] = has_levels[l.function] || !l.first;
-    }
-    std::map<std::pair<std::size_t, std::size_t>, std::size_t> arc_ids;
-    for (const callgrind_call &c : gathered.calls) {
-        const callgrind_level &from = gathered.levels[c.caller], &to = gathered.levels[c.callee];
-        std::size_t a = from.function, b = to.function;
-        auto [id, fresh] = arc_ids.emplace(std::make_pair(a, b), p->arcs.size());
-        if (fresh)
-            p->arcs.push_back({a, b, 0, 0, true});
-        p->arcs[id->second].calls += c.calls;
-        p->arcs[id->second].cost += from.first || to.first ? double(c.cost) : 0;
-        (a == b ? p->functions[b].recursive : p->functions[b].calls) += c.calls;
-        into[b] += a != b && to.first ? double(c.cost) : 0;
-        called[b] = called[b] || (a != b && to.first);
-        out_of_first[a] += from.first ? double(c.cost) : 0;
-        out_to_others[a] += from.first && a != b ? double(c.cost) : 0;
-    }
     // A thread's start counts its own cost and its calls out, and the calls
     // that start it join it to no group.
     std::vector<bool> start(n);
     std::vector<std::vector<std::size_t>> out(n);
     for (std::size_t f = 0; f < n; f++)
-        start[f] = !called[f] || out_to_others[f] > into[f];
+        start[f] = !sums[f].called || sums[f].out_to_others > sums[f].into;
     for (const profile_arc &a : p->arcs)
         if (!start[a.callee])
             out[a.caller].push_back(a.callee);
@@ -88,7 +65,7 @@ bool callgrind_costs(const callgrind_levels &gathered, profile *p, std::string *
     std::vector<std::size_t> members(n), with_levels(n);
     for (std::size_t f = 0; f < n; f++) {
         members[group[f]]++;
-        with_levels[group[f]] += has_levels[f];
+        with_levels[group[f]] += sums[f].has_levels;
     }
     std::vector<double> into_group(n);
     for (const profile_arc &a : p->arcs)
@@ -97,17 +74,18 @@ bool callgrind_costs(const callgrind_levels &gathered, profile *p, std::string *
         profile_function &fn = p->functions[f];
         std::size_t k = group[f];
         fn.bound = !start[f] && members[k] > 1 && with_levels[k] == 0;
-        fn.inclusive = start[f] ? first_self[f] + out_of_first[f] : fn.bound ? std::min(into[f], into_group[k]) : into[f];
+        fn.inclusive = start[f] ? sums[f].first_self + sums[f].out_of_first
+                                : fn.bound ? std::min(sums[f].into, into_group[k]) : sums[f].into;
         fn.inclusive = std::max(fn.inclusive, fn.self);
     }
     // Calls within such a group nest too: each at most what its callee costs.
     for (profile_arc &a : p->arcs)
         if (p->functions[a.callee].bound && group[a.caller] == group[a.callee])
             a.cost = std::min(a.cost, p->functions[a.callee].inclusive);
-    p->total = double(gathered.total);
+    p->total = double(total);
     auto too_costly = [&](const std::string &what, double cost) {
         *error = what + " costs " + std::to_string(count(cost)) + " of " + p->cost + ", more than the run's " +
-                 std::to_string(gathered.total);
+                 std::to_string(total);
         return false;
     };
     for (const profile_function &f : p->functions)

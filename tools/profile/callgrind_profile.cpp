@@ -1,9 +1,9 @@
 // callgrind's profile (callgrind.out.PID), as valgrind's description of the
 // format (its cl-format.html) gives it: name compression, subposition
 // compression, any positions, jumps, several parts (--combine-dumps=yes),
-// whose costs add up. It is read a line at a time into the costs of each
-// function at each level of recursion and of the calls between them;
-// callgrind_costs.cpp makes the profile's functions and arcs of them.
+// whose costs add up. It is read a line at a time into each function's own
+// cost and calls, each arc's, and the sums that callgrind_costs.cpp makes
+// the costs with callees of.
 #include "callgrind_costs.h"
 #include "filter.h"
 
@@ -42,10 +42,13 @@ struct reader {
     std::size_t function = SIZE_MAX; // the level of fn=
     std::unordered_map<level_key, std::size_t, level_hash> level_ids;
     std::unordered_map<std::string, std::size_t> function_ids;
-    callgrind_levels costs;
-    std::map<std::pair<std::size_t, std::size_t>, std::size_t> call_ids;
+    std::vector<std::pair<std::size_t, bool>> levels; // each level's function, and whether it is NAME itself
+    std::vector<callgrind_sums> sums;                 // a function's
+    std::map<std::pair<std::size_t, std::size_t>, std::size_t> arc_ids;
+    std::size_t caller = 0, callee = 0; // the levels of the call whose cost line is next
+    count total = 0;           // the parts' totals
     std::size_t pending = 0;   // the line of a calls= or jump= whose cost line is next
-    std::size_t last_call = SIZE_MAX; // the call whose cost line is next; SIZE_MAX for a jump
+    std::size_t last_call = SIZE_MAX; // the arc whose cost line is next; SIZE_MAX for a jump
     count part_costs = 0;      // the part's own costs so far
     bool in_part = false;      // a part has begun and its totals: line is still to come
     std::string *error;
@@ -106,7 +109,7 @@ bool name_in(reader &r, std::unordered_map<count, std::string> &table, std::stri
 // recursion deeper.
 std::size_t level_of(reader &r, const std::string *object, const std::string *file, const std::string *level)
 {
-    auto [it, fresh] = r.level_ids.emplace(level_key{object, file, level}, r.costs.levels.size());
+    auto [it, fresh] = r.level_ids.emplace(level_key{object, file, level}, r.levels.size());
     if (!fresh)
         return it->second;
     const std::string &name = *level;
@@ -115,9 +118,12 @@ std::size_t level_of(reader &r, const std::string *object, const std::string *fi
                   name.find_first_not_of("0123456789", mark + 1) == std::string::npos;
     std::string base = deeper ? name.substr(0, mark) : name;
     auto [f, new_function] = r.function_ids.emplace(*object + '\n' + *file + '\n' + base, r.p->functions.size());
-    if (new_function)
+    if (new_function) {
         r.p->functions.push_back({base, *object, *file});
-    r.costs.levels.push_back({f->second, !deeper, 0});
+        r.sums.emplace_back();
+    }
+    r.sums[f->second].has_levels = r.sums[f->second].has_levels || deeper;
+    r.levels.emplace_back(f->second, !deeper);
     return it->second;
 }
 
@@ -158,7 +164,7 @@ bool totals(reader &r, std::string_view value)
     const std::string of = "the costs of " + r.p->cost + " add up to ";
     if (r.part_costs != expected)
         return bad(r, of + std::to_string(r.part_costs) + ", not the " + std::to_string(expected) + " of its totals: line");
-    if (__builtin_add_overflow(r.costs.total, expected, &r.costs.total))
+    if (__builtin_add_overflow(r.total, expected, &r.total))
         return bad(r, "totals that add up past 64 bits");
     r.part_costs = 0;
     r.in_part = false;
@@ -214,14 +220,30 @@ bool call_line(reader &r, std::string_view key, std::string_view value, std::siz
         return true;
     if (r.called == nullptr)
         return bad(r, "calls= without a cfn= before it");
-    std::size_t callee = level_of(r, r.called_object != nullptr ? r.called_object : r.object,
-                                  r.called_file != nullptr ? r.called_file : r.file, r.called);
+    r.caller = r.function;
+    r.callee = level_of(r, r.called_object != nullptr ? r.called_object : r.object,
+                        r.called_file != nullptr ? r.called_file : r.file, r.called);
     r.called_object = r.called_file = nullptr;
-    auto [id, fresh] = r.call_ids.emplace(std::make_pair(r.function, callee), r.costs.calls.size());
+    std::size_t a = r.levels[r.caller].first, b = r.levels[r.callee].first;
+    auto [id, fresh] = r.arc_ids.emplace(std::make_pair(a, b), r.p->arcs.size());
     if (fresh)
-        r.costs.calls.push_back({r.function, callee, 0, 0});
+        r.p->arcs.push_back({a, b, 0, 0, true});
     r.last_call = id->second;
-    return add(r, &r.costs.calls[r.last_call].calls, calls, "calls");
+    (a == b ? r.p->functions[b].recursive : r.p->functions[b].calls) += calls;
+    return add(r, &r.p->arcs[r.last_call].calls, calls, "calls");
+}
+
+// The cost c of the call whose calls= line came last, in the sums: calls
+// from the caller's first level or into the callee's never nest.
+void call_cost(reader &r, double c)
+{
+    auto [a, from_first] = r.levels[r.caller];
+    auto [b, to_first] = r.levels[r.callee];
+    r.p->arcs[r.last_call].cost += from_first || to_first ? c : 0;
+    r.sums[b].into += a != b && to_first ? c : 0;
+    r.sums[b].called = r.sums[b].called || (a != b && to_first);
+    r.sums[a].out_of_first += from_first ? c : 0;
+    r.sums[a].out_to_others += from_first && a != b ? c : 0;
 }
 
 // Any line but a comment: a cost line (the line after calls= among them),
@@ -243,8 +265,14 @@ bool read_line(reader &r, std::string_view line, std::size_t number_of_line)
         r.in_part = true;
         bool own = r.pending == 0, call = r.pending != 0 && r.last_call != SIZE_MAX;
         r.pending = 0;
-        return own ? add(r, &r.costs.levels[r.function].self, c, "costs") && add(r, &r.part_costs, c, "costs")
-                   : !call || add(r, &r.costs.calls[r.last_call].cost, c, "costs");
+        if (call)
+            call_cost(r, double(c));
+        if (!own)
+            return true;
+        auto [f, first] = r.levels[r.function];
+        r.p->functions[f].self += double(c);
+        r.sums[f].first_self += first ? double(c) : 0;
+        return add(r, &r.part_costs, c, "costs");
     }
     std::size_t key_end = 0;
     while (key_end < line.size() && line[key_end] >= 'a' && line[key_end] <= 'z')
@@ -306,5 +334,5 @@ bool read_callgrind(profile_lines *lines, const std::string &event, profile *p, 
     *whole = true;
     if (p->functions.empty())
         return bad(r, "holds no function");
-    return callgrind_costs(r.costs, p, error);
+    return callgrind_costs(r.sums, r.total, p, error);
 }
