@@ -419,7 +419,7 @@ TEST(gprof_dot, ReadsPerfScriptsText)
     EXPECT_EQ(in_short(samples, "page-faults"), "[unknown]@/lib/b.so 100.0 (100.0) 0\n[unknown]@/lib/b.so>[unknown]@/lib/b.so 100.0 0\n");
     const std::pair<std::string, std::string> refusals[] = {
         {samples.substr(0, samples.size() - 1), "line 14: the last sample has no blank line after it: the file is cut short"},
-        {samples.substr(0, samples.size() - 12), "line 14: the last sample has no blank line after it: the file is cut short"},
+        {samples.substr(0, samples.size() - 12), "line 14: a line without its newline: the file is cut short"},
         {samples + "\t  10 f+0x4 (/bin/a)\n", "line 16: a frame outside a sample"},
         {samples + "my prog 10/11 [001] 5.000004: 3 cpu-clock: \n\t 10 f+0x4 /bin/a\n\n",
          "line 17: not a frame of perf script's stack: ADDRESS SYMBOL (OBJECT)"},
@@ -427,7 +427,7 @@ TEST(gprof_dot, ReadsPerfScriptsText)
     };
     for (const auto &[text, why] : refusals)
         EXPECT_EQ(in_short(text), "error: " + why) << text;
-    EXPECT_EQ(in_short(samples, "task-clock"), "error: no event task-clock in this profile, whose events are: cpu-clock page-faults");
+    EXPECT_EQ(in_short(samples, "task-clock"), "error: no event task-clock in this profile, whose events are: cpu-clock:ppp page-faults");
     // Two perf runs compare as the others do: the arcs show no calls.
     profile base = read_ok(samples), now = read_ok(slurp(fixture("perf_threads_dwarf.txt")));
     drawing d = draw(&base, now, false);
@@ -435,6 +435,43 @@ TEST(gprof_dot, ReadsPerfScriptsText)
     EXPECT_TRUE(has(dot, "[label=\"main\\na\\n-100.0 % (+0.0 %)\\ngone: was 100.0 %\"")) << dot;
     EXPECT_FALSE(has(dot, "\u00d7")) << dot;
     drawable(dot);
+}
+
+// What real perf runs hold: samples printed without frames (counted in
+// the total, in no function), a cut inside a frame's leading blanks, a
+// deleted object, one event under two modifiers, a run without -g (the
+// command padded, the one frame on the header line), a "+0x" inside a
+// symbol, and an arc twice in one stack.
+TEST(gprof_dot, ReadsWhatRealPerfRunsHold)
+{
+    const std::string frameless = "cc1plus 7/7 1.000001: 3 cpu-clock: \n\t  10 f+0x4 (/bin/cc)\n\n"
+                                  "cc1plus 7/7 1.000002: 1 cpu-clock: \n\n";
+    EXPECT_EQ(in_short(frameless), "f@/bin/cc 75.0 (75.0) 0\n");
+    EXPECT_EQ(in_short(frameless + "cc1plus 7/7 1.000003: 1 cpu-clock: \n\t  10 f+0x4 (/bin/cc)\n\t  "),
+              "error: line 8: a line without its newline: the file is cut short");
+    EXPECT_EQ(in_short("prog 1 1.0: 1 cpu-clock: \n\t 10 main+0x1 (/tmp/prog (deleted))\n"
+                       "\t 20 main+0x9 (/tmp/prog (deleted))\n\t 30 [unknown] (/tmp/prog (deleted))\n\n"),
+              "[unknown]@/tmp/prog (deleted) 100.0 (0.0) 0\nmain@/tmp/prog (deleted) 100.0 (100.0) 0\n"
+              "[unknown]@/tmp/prog (deleted)>main@/tmp/prog (deleted) 100.0 0\nmain@/tmp/prog (deleted)>main@/tmp/prog (deleted) 100.0 0\n");
+    const std::string two = "w 1 1.0: 3 cpu-clock: \n\t 10 work+0x1 (/bin/w)\n\n"
+                            "w 1 1.1: 1 cpu-clock:u: \n\t 20 rest+0x1 (/bin/w)\n\n"
+                            "w 1 1.2: 1 cpu-clock:u: \n\t 10 work+0x1 (/bin/w)\n\n";
+    EXPECT_EQ(in_short(two), "work@/bin/w 100.0 (100.0) 0\n");
+    EXPECT_EQ(in_short(two, "cpu-clock:u"), "rest@/bin/w 50.0 (50.0) 0\nwork@/bin/w 50.0 (50.0) 0\n");
+    EXPECT_EQ(in_short(two, "cpu-clock:ppp"), "error: no event cpu-clock:ppp in this profile, whose events are: cpu-clock cpu-clock:u");
+    profile p = read_ok(two, "cpu-clock:u");
+    EXPECT_EQ(p.cost, "cpu-clock:u");
+    EXPECT_EQ(read_ok(frameless).cost, "cpu-clock");
+    EXPECT_EQ(in_short("         my prog 10 [000] 1.000001:    3 cpu-clock:ppp:  10 f+0x1 (/bin/a)\n"
+                       "         my prog 10 [000] 1.000002:    1 cpu-clock:ppp:  20 g+0x1 (/bin/a)\n"),
+              "f@/bin/a 75.0 (75.0) 0\ng@/bin/a 25.0 (25.0) 0\n");
+    EXPECT_EQ(in_short("p 1 1.0: 1 cpu-clock: \n\t 10 operator+0xzz (/bin/p)\n\t 20 t<+0x1f>+0x2 (/bin/p)\n\n"),
+              "t<+0x1f>@/bin/p 100.0 (0.0) 0\noperator+0xzz@/bin/p 100.0 (100.0) 0\nt<+0x1f>@/bin/p>operator+0xzz@/bin/p 100.0 0\n");
+    // f calls g calls f calls g: the arc f > g is in the stack twice, and
+    // counts once.
+    EXPECT_EQ(in_short("p 1 1.0: 2 cpu-clock: \n\t 1 g+0x1 (/b)\n\t 2 f+0x1 (/b)\n\t 1 g+0x1 (/b)\n\t 2 f+0x1 (/b)\n\n"
+                       "p 1 1.1: 2 cpu-clock: \n\t 2 f+0x1 (/b)\n\n"),
+              "f@/b 100.0 (50.0) 0\ng@/b 50.0 (50.0) 0\nf@/b>g@/b 50.0 0\ng@/b>f@/b 50.0 0\n");
 }
 
 // Two runs compared: base has main (10), f (70) and h (20), 100 in all;
@@ -597,7 +634,7 @@ TEST(gprof_dot, HostileCases)
         {{tool, cut}, 2, err + ".*cut.txt: ends inside the call graph: the profile is cut short\n"},
         {{tool, "-"}, 2, err + "standard input: ends inside the call graph: the profile is cut short\n", "",
          stdin_from(cut.c_str())},
-        {{"/bin/sh", "-c", "yes 0123456789012345678901234567890123456789 | head -c 270000000 | \"$0\"", tool}, 1,
+        {{"/bin/sh", "-c", "(echo 'Flat profile:'; yes 0123456789012345678901234567890123456789) | head -c 270000000 | \"$0\"", tool}, 1,
          err + "standard input: larger than 256 MiB: not read\n"},
         {{tool, "/dev/zero"}, 2, err + "/dev/zero: line 1: a line longer than 16 MiB\n"},
         {{tool, "missing.txt"}, 1, err + "missing.txt: cannot open: No such file or directory\n"},

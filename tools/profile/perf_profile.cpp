@@ -1,36 +1,42 @@
 // perf script's default text: a sample is its header line ("COMMAND PID[/TID]
 // [CPU] TIME: PERIOD EVENT: ..."), then its frames, leaf first ("ADDRESS
-// SYMBOL+0xOFFSET (OBJECT)"), and a blank line. A sample weighs its period.
-// A function is its symbol in its object; an "(inlined)" frame is one of
-// its own, in the object of the frame it was inlined into, the next one at
-// its address; where perf left that frame out, in "[unknown]". With callees, a function counts the samples whose
-// stack holds it, once a stack however deep the recursion; on its own, those
-// it is the leaf of; an arc, those whose stack has the caller directly
-// above the callee, once a stack. perf counts no calls.
-#include "profile.h"
+// SYMBOL+0xOFFSET (OBJECT)"), and a blank line; recorded without -g, its
+// one frame follows the event on the header line, and no blank line. A
+// sample weighs its period. A frame is its symbol in its object; an
+// "(inlined)" frame is one of its own, in the object of the frame it was
+// inlined into, the next one at its address; where perf left that frame
+// out, in "[unknown]". A stack's root is its command, so that a sample
+// printed without frames still counts.
+#include "stacks.h"
 
 #include "filter.h"
 
 #include <algorithm>
 #include <climits>
-#include <map>
 #include <unordered_map>
 
 namespace {
 
-// A sample's header: its period and its event (without modifiers), and what
-// follows the event on the line (a frame, when perf recorded no stacks).
-bool header(std::string_view line, count *period, std::string_view *event, std::string_view *rest)
+// A sample's header: its command, period and event (modifiers included),
+// and what follows the event on the line (a frame, when perf recorded no
+// stacks). perf pads the command with blanks on the left.
+bool header(std::string_view line, std::string_view *command, count *period, std::string_view *event,
+            std::string_view *rest)
 {
-    if (line.empty() || line[0] == ' ' || line[0] == '\t')
+    if (line.empty() || line[0] == '\t')
         return false;
     std::vector<std::string_view> w = words(line);
     for (std::size_t i = 2; i + 2 < w.size(); i++) {
         std::string_view time = w[i], e = w[i + 2];
         double seconds = 0;
         if (time.back() == ':' && time.find('.') != time.npos && decimal(time.substr(0, time.size() - 1), &seconds) &&
-            whole_number(w[i + 1], ULLONG_MAX, period) && e.back() == ':') {
-            *event = e.substr(0, e.find(':'));
+            whole_number(w[i + 1], ULLONG_MAX, period) && e.size() > 1 && e.back() == ':') {
+            std::size_t pid = w[i - 1][0] == '[' ? i - 2 : i - 1;
+            if (pid == 0)
+                return false;
+            *command = line.substr(std::size_t(w[0].data() - line.data()),
+                                   std::size_t(w[pid - 1].data() + w[pid - 1].size() - w[0].data()));
+            *event = e.substr(0, e.size() - 1);
             *rest = line.substr(std::size_t(e.data() + e.size() - line.data()));
             return true;
         }
@@ -38,37 +44,67 @@ bool header(std::string_view line, count *period, std::string_view *event, std::
     return false;
 }
 
+std::string_view bare(std::string_view event)
+{
+    return event.substr(0, event.find(':'));
+}
+
 struct frame {
     std::string address, symbol, object; // object "" for an inlined frame
 };
 
 struct reader {
-    profile *p;
-    std::string event;               // the event drawn; "" for the first
-    std::vector<std::string> events; // those of the file, in the order met
+    stack_set *s;
+    std::vector<std::string> events; // those of the file, in the order met, modifiers included
+    std::size_t event = 0;           // the sample's, an index into events
+    count period = 0;
+    bool in_sample = false;
+    std::uint32_t command = 0;       // the sample's, an index into the set's frames
     std::vector<frame> stack;        // the sample's frames, leaf first
     std::size_t depth = 0;           // of them, those read
-    count weight = 0;                // the sample's period, 0 for one of another event
-    bool in_sample = false;
-    std::unordered_map<std::string, std::size_t> ids; // "symbol\nobject"
-    std::map<std::pair<std::size_t, std::size_t>, std::size_t> arc_ids;
-    std::vector<count> function_seen, arc_seen; // the sample that last counted each
-    count samples = 0;
+    std::unordered_map<std::string, std::uint32_t> frame_ids; // "symbol\nobject\ninlined"
+    std::unordered_map<std::string, std::size_t> stack_ids;   // event and frames, as bytes
+    std::vector<std::size_t> stack_events;                     // each stack's event
+    std::vector<double> totals;                                // each event's
+    std::vector<std::uint32_t> ids;                            // the sample's frames, root first
     std::string key;
 };
 
-// "ADDRESS SYMBOL+0xOFFSET (OBJECT)", SYMBOL "[unknown]" where perf has none.
+std::uint32_t frame_id(reader &r, std::string_view name, std::string_view object, frame_kind kind, bool inlined)
+{
+    r.key.assign(name).append(1, '\n').append(object).append(1, inlined ? 'i' : '\n');
+    auto [id, fresh] = r.frame_ids.emplace(r.key, std::uint32_t(r.s->frames.size()));
+    if (fresh)
+        r.s->frames.push_back({std::string(name), std::string(object), kind, inlined});
+    return id->second;
+}
+
+frame_kind kind_of(std::string_view object)
+{
+    if (object == "[unknown]")
+        return frame_kind::unknown;
+    if (object.substr(0, 7) == "[kernel" || object.substr(0, 13) == "[guest.kernel")
+        return frame_kind::kernel;
+    std::string_view file = object.substr(object.rfind('/') + 1);
+    return file.find(".so") != file.npos || file == "[vdso]" ? frame_kind::library : frame_kind::program;
+}
+
+// "ADDRESS SYMBOL+0xOFFSET (OBJECT)", SYMBOL "[unknown]" where perf has
+// none; OBJECT is what the last parentheses hold, "(deleted)" of an object
+// removed since included.
 bool frame_line(reader &r, std::string_view line, std::string *error)
 {
-    std::size_t start = blanks_from(line, 0, true), open = line.rfind(" (");
+    std::size_t start = blanks_from(line, 0, true), open = line.size(), depth = 0;
+    while (open-- > 0 && !(line[open] == '(' && --depth == 0))
+        depth += line[open] == ')';
     std::size_t symbol = blanks_from(line, start, false);
-    if (open == line.npos || line.back() != ')' || symbol > open)
+    if (open == line.npos || open == 0 || line[open - 1] != ' ' || line.back() != ')' || symbol >= open)
         return *error = "not a frame of perf script's stack: ADDRESS SYMBOL (OBJECT)", false;
-    std::string_view address = line.substr(start, symbol - start), name = line.substr(symbol + 1, open - symbol - 1),
-                     object = line.substr(open + 2);
-    object.remove_suffix(1);
+    std::string_view address = line.substr(start, symbol - start), name = line.substr(symbol + 1, open - symbol - 2),
+                     object = line.substr(open + 1, line.size() - open - 2);
     std::size_t offset = name.rfind("+0x");
-    if (offset != name.npos && name.find_first_not_of("0123456789abcdef", offset + 3) == name.npos)
+    if (offset != name.npos && offset + 3 < name.size() &&
+        name.find_first_not_of("0123456789abcdef", offset + 3) == name.npos)
         name = name.substr(0, offset);
     if (r.depth == r.stack.size())
         r.stack.emplace_back();
@@ -78,83 +114,81 @@ bool frame_line(reader &r, std::string_view line, std::string *error)
     return true;
 }
 
-// Counts the sample read, its stack from the root down.
+// Adds the sample read to its stack, root first.
 void count_sample(reader &r)
 {
     r.in_sample = false;
-    if (r.weight == 0 || r.depth == 0)
-        return;
-    profile &p = *r.p;
-    double w = double(r.weight);
-    p.total += w;
-    r.samples++;
-    std::size_t caller = SIZE_MAX;
+    r.totals[r.event] += double(r.period);
+    std::vector<std::uint32_t> &ids = r.ids;
+    ids.assign(1, r.command);
     for (std::size_t i = r.depth; i-- > 0;) {
         frame &f = r.stack[i];
-        if (f.object.empty())
+        bool inlined = f.object.empty();
+        if (inlined)
             f.object = i + 1 < r.depth && r.stack[i + 1].address == f.address ? r.stack[i + 1].object : "[unknown]";
-        r.key.assign(f.symbol).append(1, '\n').append(f.object);
-        auto [id, fresh] = r.ids.emplace(r.key, p.functions.size());
-        if (fresh) {
-            p.functions.push_back({f.symbol, f.object, ""});
-            r.function_seen.push_back(0);
-        }
-        std::size_t callee = id->second;
-        if (r.function_seen[callee] != r.samples)
-            p.functions[callee].inclusive += w;
-        r.function_seen[callee] = r.samples;
-        p.functions[callee].self += i == 0 ? w : 0;
-        if (caller != SIZE_MAX) {
-            auto [arc, new_arc] = r.arc_ids.emplace(std::make_pair(caller, callee), p.arcs.size());
-            if (new_arc) {
-                p.arcs.push_back({caller, callee, 0, 0, true});
-                r.arc_seen.push_back(0);
-            }
-            if (r.arc_seen[arc->second] != r.samples)
-                p.arcs[arc->second].cost += w;
-            r.arc_seen[arc->second] = r.samples;
-        }
-        caller = callee;
+        ids.push_back(frame_id(r, f.symbol, f.object, kind_of(f.object), inlined));
     }
+    r.key.assign(reinterpret_cast<const char *>(&r.event), sizeof r.event);
+    r.key.append(reinterpret_cast<const char *>(ids.data()), ids.size() * sizeof ids[0]);
+    auto [id, fresh] = r.stack_ids.emplace(r.key, r.s->stacks.size());
+    if (fresh) {
+        r.s->stacks.push_back({ids, {0, 0}, 0});
+        r.stack_events.push_back(r.event);
+    }
+    stack &s = r.s->stacks[id->second];
+    s.cost[1] += double(r.period);
+    s.samples++;
+}
+
+// The event that name picks: itself, or where the file has one event of
+// that name and other modifiers, that one. events.size() for none.
+std::size_t pick(const std::vector<std::string> &events, const std::string &name)
+{
+    std::size_t found = events.size(), bare_matches = 0;
+    for (std::size_t e = 0; e < events.size(); e++) {
+        if (events[e] == name)
+            return e;
+        if (bare(events[e]) == name && bare_matches++ == 0)
+            found = e;
+    }
+    return bare_matches == 1 ? found : events.size();
 }
 
 } // namespace
 
-bool is_perf(std::string_view first_line)
-{
-    count period = 0;
-    std::string_view event, rest;
-    return header(first_line, &period, &event, &rest);
-}
-
-bool read_perf(profile_lines *lines, const std::string &event, profile *p, std::string *error, bool *whole)
+bool read_perf_stacks(profile_lines *lines, const std::string &event, stack_set *s, std::string *error, bool *whole)
 {
     reader r;
-    r.p = p;
-    r.event = event;
-    p->kind = "perf";
-    p->calls_counted = false;
+    r.s = s;
+    s->kind = "perf";
     while (next_line(lines, error)) {
-        std::string_view line = lines->line, name, rest;
-        count period = 0;
+        std::string_view line = lines->line, command, name, rest;
+        if (lines->unended)
+            return *error = "a line without its newline: the file is cut short", false;
         if (blanks_from(line, 0, true) == line.size()) {
-            count_sample(r);
+            if (r.in_sample)
+                count_sample(r);
         } else if (line[0] == '#' && !r.in_sample) {
             continue; // perf script --header's lines
-        } else if (line[0] == ' ' || line[0] == '\t') {
+        } else if (line[0] == '\t') {
             if (!r.in_sample)
                 return *error = "a frame outside a sample", false;
-            if (r.weight > 0 && !frame_line(r, line, error))
+            if (!frame_line(r, line, error))
                 return false;
-        } else if (!r.in_sample && header(line, &period, &name, &rest)) {
-            if (std::find(r.events.begin(), r.events.end(), name) == r.events.end())
+        } else if (!r.in_sample && header(line, &command, &r.period, &name, &rest)) {
+            r.event = std::find(r.events.begin(), r.events.end(), name) - r.events.begin();
+            if (r.event == r.events.size()) {
                 r.events.emplace_back(name);
-            r.event = r.event.empty() ? std::string(name) : r.event;
-            r.weight = name == r.event ? period : 0;
+                r.totals.push_back(0);
+            }
+            r.command = frame_id(r, command, "", frame_kind::command, false);
             r.in_sample = true;
             r.depth = 0;
-            if (r.weight > 0 && blanks_from(rest, 0, true) < rest.size() && !frame_line(r, rest, error))
-                return false;
+            if (blanks_from(rest, 0, true) < rest.size()) { // no stacks recorded: the sample is this line
+                if (!frame_line(r, rest, error))
+                    return false;
+                count_sample(r);
+            }
         } else {
             return *error = r.in_sample ? "a sample without the blank line that ends it"
                                         : "not a sample's header of perf script: COMMAND PID TIME: PERIOD EVENT:",
@@ -166,11 +200,82 @@ bool read_perf(profile_lines *lines, const std::string &event, profile *p, std::
     if (r.in_sample)
         return *error = "the last sample has no blank line after it: the file is cut short", false;
     *whole = true;
-    std::string all;
-    for (const std::string &e : r.events)
-        all += " " + e;
-    if (std::find(r.events.begin(), r.events.end(), r.event) == r.events.end())
-        return *error = "no event " + r.event + " in this profile, whose events are:" + all, false;
-    p->cost = r.event;
+    std::size_t chosen = event.empty() ? 0 : pick(r.events, event);
+    if (chosen == r.events.size()) {
+        std::string all;
+        for (const std::string &e : r.events)
+            all += " " + e;
+        return *error = "no event " + event + " in this profile, whose events are:" + all, false;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < s->stacks.size(); i++)
+        if (r.stack_events[i] == chosen && kept++ != i)
+            s->stacks[kept - 1] = std::move(s->stacks[i]);
+    s->stacks.resize(kept);
+    s->total[1] = r.totals[chosen];
+    std::string_view shown = bare(r.events[chosen]);
+    bool alone = std::count_if(r.events.begin(), r.events.end(), [&](const std::string &e) { return bare(e) == shown; }) == 1;
+    s->cost = alone ? std::string(shown) : r.events[chosen];
     return true;
+}
+
+bool is_perf(std::string_view first_line)
+{
+    count period = 0;
+    std::string_view command, event, rest;
+    return header(first_line, &command, &period, &event, &rest);
+}
+
+bool read_perf(profile_lines *lines, const std::string &event, profile *p, std::string *error, bool *whole)
+{
+    stack_set s;
+    if (!read_perf_stacks(lines, event, &s, error, whole))
+        return false;
+    fold_stacks(s, 1, p);
+    return true;
+}
+
+void fold_stacks(const stack_set &s, int run, profile *p)
+{
+    p->kind = s.kind;
+    p->cost = s.cost;
+    p->calls_counted = false;
+    p->total = s.total[run];
+    std::vector<std::size_t> function_of(s.frames.size(), SIZE_MAX), seen;
+    std::unordered_map<std::string, std::size_t> ids;      // "name\nobject"
+    std::unordered_map<std::uint64_t, std::size_t> arc_ids; // caller << 32 | callee
+    std::vector<std::size_t> arc_seen;
+    for (std::size_t i = 0; i < s.stacks.size(); i++) {
+        const stack &k = s.stacks[i];
+        double w = k.cost[run];
+        std::size_t caller = SIZE_MAX;
+        for (std::size_t depth = 0; depth < k.frames.size() && w > 0; depth++) {
+            const stack_frame &f = s.frames[k.frames[depth]];
+            if (f.kind == frame_kind::command)
+                continue;
+            std::size_t &callee = function_of[k.frames[depth]];
+            if (callee == SIZE_MAX) {
+                auto [id, fresh] = ids.emplace(f.name + "\n" + f.object, p->functions.size());
+                if (fresh) {
+                    p->functions.push_back({f.name, f.object, ""});
+                    seen.push_back(SIZE_MAX);
+                }
+                callee = id->second;
+            }
+            profile_function &g = p->functions[callee];
+            g.inclusive += seen[callee] != i ? w : 0;
+            g.self += depth + 1 == k.frames.size() ? w : 0;
+            seen[callee] = i;
+            if (caller != SIZE_MAX) {
+                auto [arc, fresh] = arc_ids.emplace(std::uint64_t(caller) << 32 | callee, p->arcs.size());
+                if (fresh) {
+                    p->arcs.push_back({caller, callee, 0, 0, true});
+                    arc_seen.push_back(SIZE_MAX);
+                }
+                p->arcs[arc->second].cost += arc_seen[arc->second] != i ? w : 0;
+                arc_seen[arc->second] = i;
+            }
+            caller = callee;
+        }
+    }
 }
