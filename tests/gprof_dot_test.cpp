@@ -239,6 +239,11 @@ TEST(gprof_dot, ReadsEachFeatureOfCallgrindsFormat)
     };
     const row rows[] = {
         {"calls and inclusive costs", "# callgrind format\nevents: Instructions\n" + example, "", figures},
+        {"names defined ahead of any cost, under another file: no function of their own",
+         "events: Instructions\nfl=(1) file1.c\nfl=(2) file2.c\nfn=(1) main\nfn=(2) func1\nfn=(3) func2\nfl=(1)\nfn=(1)\n"
+         "16 20\ncfn=(2)\ncalls=1 50\n16 400\ncfi=(2)\ncfn=(3)\ncalls=3 20\n16 400\nfn=(2)\n51 100\ncfi=(2)\ncfn=(3)\n"
+         "calls=2 20\n51 300\nfl=(2)\nfn=(3)\n20 700\ntotals: 820\n",
+         "", figures},
         {"compressed names, comments and blank lines",
          "events: Instructions\n# names first\nfl=(1) file1.c\nfl=(2) file2.c\n\nfn=(1) main\n16 20\ncfn=(2) func1\n"
          "calls=1 50\n16 400\ncfi=(2)\ncfn=(3) func2\ncalls=3 20\n16 400\nfn=(2)\n51 100\ncfi=(2)\ncfn=(3)\n"
@@ -288,6 +293,12 @@ TEST(gprof_dot, ReadsEachFeatureOfCallgrindsFormat)
          "fn=clone\n0 1\ncfn=sort\ncalls=1 0\n0 40\ntotals: 100\n",
          "", "main 60.0 (10.0) 0\nsort 90.0 (89.0) 2\nclone 41.0 (1.0) 1\nmain>sort 50.0 1\nsort>clone 1.0 1\n"
              "clone>sort 40.0 1\n"},
+        {"summary: below totals: (a signal handler's costs, on no call stack): the run is totals:",
+         "events: Ir\nsummary: 100\nfn=main\n0 10\ncfn=f\ncalls=1 0\n0 90\nfn=f\n0 90\nfn=handler\n0 20\ntotals: 120\n",
+         "", "main 83.3 (8.3) 0\nf 75.0 (75.0) 1\nhandler 16.7 (16.7) 0\nmain>f 75.0 1\n"},
+        {"a function that costs more on its own than its calls say (entered by a jump) counts its own",
+         "events: Ir\nfn=main\n0 10\ncfn=g\ncalls=1 0\n0 5\nfn=g\n0 50\ntotals: 60\n", "",
+         "main 25.0 (16.7) 0\ng 83.3 (83.3) 1\nmain>g 8.3 1\n"},
         {"static functions of one name in two files, and CRLF line ends",
          "events: Ir\r\nfl=m.c\r\nfn=main\r\n0 10\r\ncfi=a.c\r\ncfn=check\r\ncalls=1 0\r\n0 30\r\ncfi=b.c\r\n"
          "cfn=check\r\ncalls=1 0\r\n0 60\r\nfl=a.c\r\nfn=check\r\n0 30\r\nfl=b.c\r\nfn=check\r\n0 60\r\ntotals: 100\r\n",
@@ -324,6 +335,12 @@ TEST(gprof_dot, RefusesBrokenCallgrindProfiles)
         {"events: Ir\nfn=main\n0 10\ncfn=f\ncalls=1 0\n0 900\nfn=f\n0 90\ntotals: 100\n",
          "main with its callees costs 910 of Ir, more than the run's 100"},
         {"events: Ir\ntotals: 0\n", "holds no function"},
+        {"events: Ir\nfn=main\n0 10\ncfn=f\ncalls=1 0\n0 18446744073709551615\ncfn=f\ncalls=1 0\n"
+         "0 18446744073709551615\nfn=f\n0 90\ntotals: 100\n",
+         "main with its callees costs 36893488147419103232 of Ir, more than the run's 100"},
+        {"events: Ir\nfn=f\n0 10\ntotals: 10", "line 4: a line without its newline: the file is cut short"},
+        {"events: Ir\nfn=f\n0 1", "line 3: a line without its newline: the file is cut short"},
+        {"version: 1\nsummary: 10\n", "line 2: summary: before any events: line"},
     };
     for (const auto &[text, why] : refusals)
         EXPECT_EQ(in_short(text, why.find("DLmr") != std::string::npos ? "DLmr" : ""), "error: " + why) << text;
@@ -336,7 +353,10 @@ TEST(gprof_dot, RefusesBrokenCallgrindProfiles)
 // 382,250 instructions in all. fixtures/callgrind_threads.out: a sort that
 // runs in two threads, the second started from within itself, so that its
 // calls loop through the thread's start; callgrind_annotate --inclusive=yes
-// gives its figures (8,933,844 instructions).
+// gives its figures (8,933,844 instructions). fixtures/callgrind_exit.out:
+// a program that ends inside a system call (fixtures/callgrind_exit/exit.c),
+// under --cache-sim=yes: its summary: counts the last two instructions,
+// which no cost line and so no totals: holds.
 TEST(gprof_dot, TheFiguresOfRealCallgrindProfiles)
 {
     std::string text = slurp(fixture("callgrind_twin.out"));
@@ -368,6 +388,13 @@ TEST(gprof_dot, TheFiguresOfRealCallgrindProfiles)
     EXPECT_TRUE(has(hidden, "\ntwin@/tmp/fx/libtwin.so " + share(112420) + " (" + share(93408 + 8808 + 8800) + ") 100\n"))
         << hidden;
     EXPECT_FALSE(has(hidden, "\nmalloc@"));
+
+    // The run's cost is the larger figure, summary:'s 614, which the call
+    // into end holds; the 612 of totals: would have (below main) cost more
+    // than the run.
+    EXPECT_EQ(in_short(slurp(fixture("callgrind_exit.out"))),
+              "work@/tmp/fx/exit 98.9 (98.9) 1\n(below main)@/tmp/fx/exit 100.0 (0.8) 0\nend@/tmp/fx/exit 0.3 (0.0) 1\n"
+              "(below main)@/tmp/fx/exit>work@/tmp/fx/exit 98.9 1\n(below main)@/tmp/fx/exit>end@/tmp/fx/exit 0.3 1\n");
 
     // Each thread's sort counts, through the thread's start as from main.
     std::string threads = in_short(slurp(fixture("callgrind_threads.out")));

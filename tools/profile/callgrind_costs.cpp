@@ -1,6 +1,7 @@
 #include "callgrind_costs.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -84,8 +85,9 @@ bool callgrind_costs(const std::vector<callgrind_sums> &sums, count total, profi
             a.cost = std::min(a.cost, p->functions[a.callee].inclusive);
     p->total = double(total);
     auto too_costly = [&](const std::string &what, double cost) {
-        *error = what + " costs " + std::to_string(count(cost)) + " of " + p->cost + ", more than the run's " +
-                 std::to_string(total);
+        char figure[400]; // a double's whole digits, 2^64 and more among them
+        std::snprintf(figure, sizeof figure, "%.0f", cost);
+        *error = what + " costs " + figure + " of " + p->cost + ", more than the run's " + std::to_string(total);
         return false;
     };
     for (const profile_function &f : p->functions)

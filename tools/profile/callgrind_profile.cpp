@@ -39,14 +39,16 @@ struct reader {
     // ob=, fl=; cob=, cfi= (for the next call only), cfn=
     const std::string *object = &nothing, *file = &nothing, *called_object = nullptr, *called_file = nullptr,
                       *called = nullptr;
-    std::size_t function = SIZE_MAX; // the level of fn=
+    const std::string *named = nullptr, *named_object = nullptr, *named_file = nullptr; // the last fn=, its ob= and fl=
+    std::size_t function = SIZE_MAX; // named's level, made at its first cost or call: a fn= with neither is no function
     std::unordered_map<level_key, std::size_t, level_hash> level_ids;
     std::unordered_map<std::string, std::size_t> function_ids;
     std::vector<std::pair<std::size_t, bool>> levels; // each level's function, and whether it is NAME itself
     std::vector<callgrind_sums> sums;                 // a function's
     std::map<std::pair<std::size_t, std::size_t>, std::size_t> arc_ids;
     std::size_t caller = 0, callee = 0; // the levels of the call whose cost line is next
-    count total = 0;           // the parts' totals
+    count total = 0;           // the parts' costs
+    count summary = 0;         // the part's summary: line, 0 before it
     std::size_t pending = 0;   // the line of a calls= or jump= whose cost line is next
     std::size_t last_call = SIZE_MAX; // the arc whose cost line is next; SIZE_MAX for a jump
     count part_costs = 0;      // the part's own costs so far
@@ -164,8 +166,14 @@ bool totals(reader &r, std::string_view value)
     const std::string of = "the costs of " + r.p->cost + " add up to ";
     if (r.part_costs != expected)
         return bad(r, of + std::to_string(r.part_costs) + ", not the " + std::to_string(expected) + " of its totals: line");
-    if (__builtin_add_overflow(r.total, expected, &r.total))
+    // summary: counts the costs along the call stacks, with the last
+    // instructions of a process that ends inside a system call, whose cost
+    // lines callgrind never writes; totals:, the costs written, with those
+    // of signal handlers, which run on no call stack. The run cost the
+    // larger.
+    if (__builtin_add_overflow(r.total, std::max(expected, r.summary), &r.total))
         return bad(r, "totals that add up past 64 bits");
+    r.summary = 0;
     r.part_costs = 0;
     r.in_part = false;
     return true;
@@ -178,8 +186,14 @@ bool header(reader &r, std::string_view key, std::string_view value)
             return false;
         r.in_part = true;
     }
+    if ((key == "totals" || key == "summary") && r.events.empty())
+        return bad(r, std::string(key) + ": before any events: line");
     if (key == "totals")
-        return (!r.events.empty() || bad(r, "totals: before any events: line")) && totals(r, value);
+        return totals(r, value);
+    if (key == "summary") {
+        std::vector<std::string_view> w = words(value);
+        return r.column >= w.size() || number(r, w[r.column], &r.summary);
+    }
     if (key == "positions") {
         r.positions = words(value).size();
         for (std::string_view kind : words(value))
@@ -204,10 +218,18 @@ bool header(reader &r, std::string_view key, std::string_view value)
     return true;
 }
 
+// The level of the last fn=, made now that it has a cost or a call.
+std::size_t function_level(reader &r)
+{
+    if (r.function == SIZE_MAX)
+        r.function = level_of(r, r.named_object, r.named_file, r.named);
+    return r.function;
+}
+
 bool call_line(reader &r, std::string_view key, std::string_view value, std::size_t line)
 {
     std::vector<std::string_view> w = words(value);
-    if (r.function == SIZE_MAX)
+    if (r.named == nullptr)
         return bad(r, std::string(key) + "= before any fn=");
     std::string_view first = w.empty() ? "" : w[0];
     count calls = 0, taken = 0;
@@ -220,7 +242,7 @@ bool call_line(reader &r, std::string_view key, std::string_view value, std::siz
         return true;
     if (r.called == nullptr)
         return bad(r, "calls= without a cfn= before it");
-    r.caller = r.function;
+    r.caller = function_level(r);
     r.callee = level_of(r, r.called_object != nullptr ? r.called_object : r.object,
                         r.called_file != nullptr ? r.called_file : r.file, r.called);
     r.called_object = r.called_file = nullptr;
@@ -257,7 +279,7 @@ bool read_line(reader &r, std::string_view line, std::size_t number_of_line)
     if (costs) {
         if (r.events.empty())
             return bad(r, "a cost line before any events: line");
-        if (r.function == SIZE_MAX)
+        if (r.named == nullptr)
             return bad(r, "a cost line before any fn=");
         count c = 0;
         if (!cost_line(r, line, &c))
@@ -269,7 +291,7 @@ bool read_line(reader &r, std::string_view line, std::size_t number_of_line)
             call_cost(r, double(c));
         if (!own)
             return true;
-        auto [f, first] = r.levels[r.function];
+        auto [f, first] = r.levels[function_level(r)];
         r.p->functions[f].self += double(c);
         r.sums[f].first_self += first ? double(c) : 0;
         return add(r, &r.part_costs, c, "costs");
@@ -297,8 +319,12 @@ bool read_line(reader &r, std::string_view line, std::size_t number_of_line)
     r.called = key == "cfn" ? name : r.called;
     r.file = key == "fl" || key == "fi" || key == "fe" ? name : r.file;
     r.called_file = key == "cfi" || key == "cfl" ? name : r.called_file;
-    if (key == "fn")
-        r.function = level_of(r, r.object, r.file, name);
+    if (key == "fn") {
+        r.named = name;
+        r.named_object = r.object;
+        r.named_file = r.file;
+        r.function = SIZE_MAX;
+    }
     r.in_part = r.in_part || key == "fn";
     return true;
 }
@@ -320,9 +346,12 @@ bool read_callgrind(profile_lines *lines, const std::string &event, profile *p, 
     r.error = error;
     r.p = p;
     p->kind = "callgrind";
-    while (next_line(lines, error))
+    while (next_line(lines, error)) {
+        if (lines->unended) // callgrind ends every line
+            return bad(r, "a line without its newline: the file is cut short");
         if (!lines->line.empty() && lines->line[0] != '#' && !read_line(r, lines->line, lines->number))
             return false;
+    }
     if (!error->empty())
         return false;
     if (r.pending != 0)
