@@ -43,7 +43,7 @@ std::string folded_of(const std::string &text, const flame_options &o = {})
 std::string frames_of(const std::string &svg, bool fill = false)
 {
     static const std::regex frame("<g class=\"frame\" data-cost=\"[^\"]*\"><title>([^\n<]*)[^<]*</title>"
-                                  "<rect x=\"([^\"]*)\" y=\"([^\"]*)\" width=\"([^\"]*)\" fill=\"([^\"]*)\"/>");
+                                  "<rect x=\"([^\"]*)\" y=\"([^\"]*)\" width=\"([^\"]*)\" height=\"15\" fill=\"([^\"]*)\"/>");
     std::string out;
     for (std::sregex_iterator m(svg.begin(), svg.end(), frame), end; m != end; ++m)
         out += (*m)[1].str() + " " + (*m)[2].str() + " " + (*m)[4].str() + " " + (*m)[3].str() +
@@ -86,12 +86,14 @@ TEST(flame_graph, NamesPerfFramesAsTheFieldDoes)
     // symbol; a sample printed without frames is its command alone.
     const std::string perf = "my prog 10/11 [001] 5.000001: 3 cpu-clock: \n"
                              "\t ffff1 do_fault+0x4 ([kernel.kallsyms])\n\t 20 g+0x2 (inlined)\n\t 20 h+0x8 (/lib/b.so)\n"
-                             "\t 30 [unknown] (/lib/b.so)\n\t 40 main+0x1 (/bin/a)\n\n"
+                             "\t 30 [unknown] (/lib/b.so)\n\t 35 [unknown] ([unknown])\n\t 40 main+0x1 (/bin/a)\n\n"
                              "my prog 10/11 [001] 5.000002: 1 cpu-clock: \n\n"
                              "sh 12 5.000003: 2 cpu-clock: \n\t 40 main+0x1 (/bin/a)\n\n";
-    EXPECT_EQ(folded_of(perf), "my prog 1\nmy prog;main;[b.so];h;g_[i];do_fault_[k] 3\nsh;main 2\n");
+    EXPECT_EQ(folded_of(perf), "my prog 1\nmy prog;main;[unknown];[b.so];h;g_[i];do_fault_[k] 3\nsh;main 2\n");
     std::string svg = svg_of(perf);
-    EXPECT_TRUE(has(svg, "<title>[b.so]\n/lib/b.so\n1 samples, 3 cpu-clock, 50.00 %</title>")) << svg;
+    // The object's file name, where the name doesn't say it already.
+    EXPECT_TRUE(has(svg, "<title>[b.so]\n1 samples, 3 cpu-clock, 50.00 %</title>")) << svg;
+    EXPECT_TRUE(has(svg, "<title>h\nb.so\n1 samples, 3 cpu-clock, 50.00 %</title>")) << svg;
     EXPECT_TRUE(has(frames_of(svg), "\nmy prog 10.00 786.67 ")) << frames_of(svg);
     // The colour of a name is the same in every graph, and by its kind.
     std::string other = svg_of("sh 1 1.0: 7 cpu-clock: \n\t 10 h+0x2 (/lib/b.so)\n\n");

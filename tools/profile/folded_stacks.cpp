@@ -35,8 +35,8 @@ frame_kind kind_of(std::string_view name)
 std::string frame_name(const stack_frame &f, bool suffixes)
 {
     std::string name = f.name;
-    if (name == "[unknown]" && !f.object.empty())
-        name = "[" + f.object.substr(f.object.rfind('/') + 1) + "]";
+    if (name == "[unknown]" && !f.object.empty()) // "[vdso]" and "[unknown]" are in brackets already
+        name = f.object[0] == '[' ? f.object : "[" + f.object.substr(f.object.rfind('/') + 1) + "]";
     if (suffixes && f.kind == frame_kind::kernel)
         name += "_[k]";
     else if (suffixes && f.inlined)

@@ -49,8 +49,8 @@ std::string_view bare(std::string_view event)
     return event.substr(0, event.find(':'));
 }
 
-struct frame {
-    std::string address, symbol, object; // object "" for an inlined frame
+struct inlined {
+    std::string address, symbol;
 };
 
 struct reader {
@@ -60,33 +60,50 @@ struct reader {
     count period = 0;
     bool in_sample = false;
     std::uint32_t command = 0;       // the sample's, an index into the set's frames
-    std::vector<frame> stack;        // the sample's frames, leaf first
-    std::size_t depth = 0;           // of them, those read
+    std::vector<std::uint32_t> ids;  // the sample's frames, leaf first, then its command
+    std::vector<inlined> waiting;    // its inlined frames whose object the next frame tells
+    std::size_t inlined_frames = 0;  // of them, those read
     std::unordered_map<std::string, std::uint32_t> frame_ids; // "symbol\nobject\ninlined"
     std::unordered_map<std::string, std::size_t> stack_ids;   // event and frames, as bytes
     std::vector<std::size_t> stack_events;                     // each stack's event
     std::vector<double> totals;                                // each event's
-    std::vector<std::uint32_t> ids;                            // the sample's frames, root first
     std::string key;
 };
 
-std::uint32_t frame_id(reader &r, std::string_view name, std::string_view object, frame_kind kind, bool inlined)
-{
-    r.key.assign(name).append(1, '\n').append(object).append(1, inlined ? 'i' : '\n');
-    auto [id, fresh] = r.frame_ids.emplace(r.key, std::uint32_t(r.s->frames.size()));
-    if (fresh)
-        r.s->frames.push_back({std::string(name), std::string(object), kind, inlined});
-    return id->second;
-}
-
 frame_kind kind_of(std::string_view object)
 {
-    if (object == "[unknown]")
-        return frame_kind::unknown;
+    if (object == "[unknown]" || object.empty())
+        return object.empty() ? frame_kind::command : frame_kind::unknown;
     if (object.substr(0, 7) == "[kernel" || object.substr(0, 13) == "[guest.kernel")
         return frame_kind::kernel;
     std::string_view file = object.substr(object.rfind('/') + 1);
     return file.find(".so") != file.npos || file == "[vdso]" ? frame_kind::library : frame_kind::program;
+}
+
+std::uint32_t frame_id(reader &r, std::string_view name, std::string_view object, bool inlined)
+{
+    r.key.assign(name).append(1, '\n').append(object).append(1, inlined ? 'i' : '\n');
+    auto id = r.frame_ids.find(r.key); // before emplace, which would copy the key each time
+    if (id != r.frame_ids.end())
+        return id->second;
+    r.s->frames.push_back({std::string(name), std::string(object), kind_of(object), inlined});
+    return r.frame_ids.emplace(r.key, std::uint32_t(r.s->frames.size() - 1)).first->second;
+}
+
+// The inlined frames read, each in the object of the frame after it where
+// that one is at its address (the frame read now: object, at address),
+// else in "[unknown]".
+void place_inlined(reader &r, std::string_view address, std::string_view object)
+{
+    std::size_t base = r.ids.size(), n = r.inlined_frames;
+    r.ids.resize(base + n);
+    for (std::size_t i = n; i-- > 0;) {
+        bool last = i + 1 == n;
+        bool same = r.waiting[i].address == (last ? address : std::string_view(r.waiting[i + 1].address));
+        std::string_view in = !same ? "[unknown]" : last ? object : std::string_view(r.s->frames[r.ids[base + i + 1]].object);
+        r.ids[base + i] = frame_id(r, r.waiting[i].symbol, in, true);
+    }
+    r.inlined_frames = 0;
 }
 
 // "ADDRESS SYMBOL+0xOFFSET (OBJECT)", SYMBOL "[unknown]" where perf has
@@ -106,32 +123,32 @@ bool frame_line(reader &r, std::string_view line, std::string *error)
     if (offset != name.npos && offset + 3 < name.size() &&
         name.find_first_not_of("0123456789abcdef", offset + 3) == name.npos)
         name = name.substr(0, offset);
-    if (r.depth == r.stack.size())
-        r.stack.emplace_back();
-    r.stack[r.depth].address.assign(address);
-    r.stack[r.depth].symbol.assign(name);
-    r.stack[r.depth++].object.assign(object == "inlined" ? "" : object);
+    if (object == "inlined") {
+        if (r.inlined_frames == r.waiting.size())
+            r.waiting.emplace_back();
+        r.waiting[r.inlined_frames].address.assign(address);
+        r.waiting[r.inlined_frames++].symbol.assign(name);
+        return true;
+    }
+    place_inlined(r, address, object);
+    r.ids.push_back(frame_id(r, name, object, false));
     return true;
 }
 
 // Adds the sample read to its stack, root first.
 void count_sample(reader &r)
 {
+    place_inlined(r, "", "");
     r.in_sample = false;
     r.totals[r.event] += double(r.period);
     std::vector<std::uint32_t> &ids = r.ids;
-    ids.assign(1, r.command);
-    for (std::size_t i = r.depth; i-- > 0;) {
-        frame &f = r.stack[i];
-        bool inlined = f.object.empty();
-        if (inlined)
-            f.object = i + 1 < r.depth && r.stack[i + 1].address == f.address ? r.stack[i + 1].object : "[unknown]";
-        ids.push_back(frame_id(r, f.symbol, f.object, kind_of(f.object), inlined));
-    }
+    ids.push_back(r.command);
+    std::reverse(ids.begin(), ids.end());
     r.key.assign(reinterpret_cast<const char *>(&r.event), sizeof r.event);
     r.key.append(reinterpret_cast<const char *>(ids.data()), ids.size() * sizeof ids[0]);
-    auto [id, fresh] = r.stack_ids.emplace(r.key, r.s->stacks.size());
-    if (fresh) {
+    auto id = r.stack_ids.find(r.key);
+    if (id == r.stack_ids.end()) {
+        id = r.stack_ids.emplace(r.key, r.s->stacks.size()).first;
         r.s->stacks.push_back({ids, {0, 0}, 0});
         r.stack_events.push_back(r.event);
     }
@@ -181,9 +198,9 @@ bool read_perf_stacks(profile_lines *lines, const std::string &event, stack_set 
                 r.events.emplace_back(name);
                 r.totals.push_back(0);
             }
-            r.command = frame_id(r, command, "", frame_kind::command, false);
+            r.command = frame_id(r, command, "", false);
             r.in_sample = true;
-            r.depth = 0;
+            r.ids.clear();
             if (blanks_from(rest, 0, true) < rest.size()) { // no stacks recorded: the sample is this line
                 if (!frame_line(r, rest, error))
                     return false;
