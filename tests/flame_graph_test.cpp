@@ -115,11 +115,11 @@ TEST(flame_graph, DrawsBothRunsOfADifferential)
         std::size_t base = svg.find("The base run");
         ASSERT_NE(base, std::string::npos);
         std::string now = frames_of(svg.substr(0, base), true), before = frames_of(svg.substr(base), true);
-        EXPECT_TRUE(has(now, "a 10.00 944.00 70 #ff0000\n")) << now;
-        EXPECT_TRUE(has(now, "c 954.00 236.00 70 #ff8080\n")) << now;
+        EXPECT_TRUE(has(now, "a 10.00 944.00 70 #ff4646\n")) << now;
+        EXPECT_TRUE(has(now, "c 954.00 236.00 70 #ffa3a3\n")) << now;
         EXPECT_FALSE(has(now, "\nb ")) << now;
         EXPECT_TRUE(has(before, "a 10.00 590.00 ")) << before;
-        EXPECT_TRUE(has(before, "b 600.00 590.00 ") && has(before, " #0000ff\n")) << before;
+        EXPECT_TRUE(has(before, "b 600.00 590.00 ") && has(before, " #4646ff\n")) << before;
         EXPECT_TRUE(has(svg, a_change)) << svg;
         well_formed(svg);
     };

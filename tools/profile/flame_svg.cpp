@@ -62,10 +62,11 @@ std::string kind_colour(const stack_frame &f, const std::string &name)
 }
 
 // Red for growth, blue for shrinkage, as saturated as the change is large
-// against the largest; white for none.
+// against the largest, but never so dark that black text can't be read;
+// white for none.
 std::string change_colour(double change, double largest)
 {
-    int pale = largest > 0 ? int(std::lround(255 * (1 - std::min(1.0, std::fabs(change) / largest)))) : 255;
+    int pale = largest > 0 ? int(std::lround(255 - 185 * std::min(1.0, std::fabs(change) / largest))) : 255;
     char text[8];
     std::snprintf(text, sizeof text, "#%02x%02x%02x", change > 0 ? 255 : pale, pale, change < 0 ? 255 : pale);
     return text;
@@ -193,7 +194,8 @@ std::string flame_svg(const stack_set &s, const std::vector<flame_node> &nodes, 
     add(&svg, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%g\" height=\"%g\" "
               "viewBox=\"0 0 %g %g\" data-inverted=\"%d\" data-margin=\"%g\">\n",
         w, bottom, w, bottom, o.inverted, margin);
-    svg += "<style>text{font:11px monospace;fill:#000}.frame rect{stroke:#fff;stroke-width:.5}"
+    svg += std::string("<style>text{font:11px monospace;fill:#000}.frame rect{stroke:") + (s.two_runs ? "#bbb" : "#fff") +
+           ";stroke-width:.5}"
            ".frame text{transform:translate(3px,11px);pointer-events:none}.frame:focus rect{stroke:#000;stroke-width:1.5}"
            ".dim{opacity:.5}.hide{display:none}.match rect{fill:#e040e0}.title{font-size:17px;text-anchor:middle}"
            ".sub{text-anchor:middle}.button{cursor:pointer;text-decoration:underline}.heading{font-weight:bold}</style>\n";
