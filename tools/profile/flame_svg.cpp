@@ -124,7 +124,7 @@ double draw_run(const graph &g, int run, double y, double largest, std::string *
     for (std::size_t i = 0; i < nodes.size(); i++) {
         const flame_node &n = nodes[i];
         bool wide = n.cost[run] * scale >= g.o.min_width && (i == 0 || drawn[n.parent]);
-        drawn[i] = wide;
+        drawn[i] = wide ? 1 : 0;
         deepest = wide ? std::max(deepest, n.depth) : deepest;
         pruned += !wide && n.cost[run] > 0;
         lost += !wide && n.cost[run] > 0 && (i == 0 || drawn[n.parent]) ? n.cost[run] : 0;
@@ -153,7 +153,7 @@ double draw_run(const graph &g, int run, double y, double largest, std::string *
                 std::size_t cut = fits - 2;
                 while (cut > 0 && (name[cut] & 0xc0) == 0x80)
                     cut--;
-                name = name.substr(0, cut) + "..";
+                name.replace(cut, name.npos, "..");
             }
             add(out, "<text x=\"%.2f\" y=\"%g\">", x, row);
             *out += xml(name) + "</text></g>\n";
