@@ -10,13 +10,14 @@
 
 #include "stacks.h"
 
+#include <climits>
 #include <string>
 #include <vector>
 
 struct flame_node {
-    std::uint32_t frame;             // into the set's frames; UINT32_MAX for the root
-    std::uint32_t parent;            // the root's own index for the root
-    std::uint32_t depth;             // the root's 0
+    std::uint32_t frame = UINT32_MAX; // into the set's frames; UINT32_MAX for the root
+    std::uint32_t parent = 0;        // the root's own index for the root
+    std::uint32_t depth = 0;         // the root's 0
     double cost[2] = {0, 0};         // of the stacks through it, in each run (the base's, then this run's)
     double self[2] = {0, 0};         // of the stacks that end at it
     double start[2] = {0, 0};        // of the stacks left of it, from the root's left edge, in each run

@@ -6,7 +6,7 @@
 
 std::vector<flame_node> build_flame(const stack_set &s, const flame_options &o)
 {
-    std::vector<flame_node> nodes(1, flame_node{UINT32_MAX, 0, 0});
+    std::vector<flame_node> nodes(1);
     std::unordered_map<std::uint64_t, std::uint32_t> ids; // parent << 32 | frame
     for (const stack &k : s.stacks) {
         std::uint32_t at = 0, last = UINT32_MAX;
@@ -17,7 +17,11 @@ std::vector<flame_node> build_flame(const stack_set &s, const flame_options &o)
             last = frame;
             auto [id, fresh] = ids.emplace(std::uint64_t(at) << 32 | frame, std::uint32_t(nodes.size()));
             if (fresh) {
-                nodes.push_back({frame, at, nodes[at].depth + 1});
+                flame_node child;
+                child.frame = frame;
+                child.parent = at;
+                child.depth = nodes[at].depth + 1;
+                nodes.push_back(std::move(child));
                 nodes[at].children.push_back(id->second);
             }
             at = id->second;

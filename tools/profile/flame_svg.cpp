@@ -77,8 +77,7 @@ struct graph {
     const std::vector<flame_node> &nodes;
     const flame_options &o;
     std::vector<std::string> names;
-    std::string unit;
-    double scale = 0; // px a unit of cost
+    std::string unit; // " EVENT"
 };
 
 double change_of(const graph &g, const flame_node &n)
@@ -95,22 +94,26 @@ std::string share(double cost, double total)
     return text;
 }
 
+// A run's "COUNT EVENT, SHARE", perf's this run's with its samples first.
+std::string figures(const graph &g, const flame_node &n, int run)
+{
+    std::string counted = figure(n.cost[run]) + g.unit + ", " + share(n.cost[run], g.s.total[run]);
+    return g.s.kind == "perf" && run == 1 ? figure(n.samples) + " samples, " + counted : counted;
+}
+
+// The frame's name, its object's file name (as gprof_dot gives it) where
+// the name doesn't say it, then its figures.
 std::string title_of(const graph &g, const flame_node &n, std::size_t i)
 {
-    const double *t = g.s.total;
     std::string title = i == 0 ? "all" : xml(g.names[n.frame]);
-    const std::string &object = i == 0 ? "" : g.s.frames[n.frame].object;
-    std::string file = object.substr(object.rfind('/') + 1); // the object's file name, as gprof_dot gives it
+    std::string object = i == 0 ? "" : g.s.frames[n.frame].object, file = object.substr(object.rfind('/') + 1);
     if (!file.empty() && g.names[n.frame] != printable("[" + file + "]"))
         title += "\n" + xml(file);
-    std::string now = figure(n.samples) + " samples, " + figure(n.cost[1]) + g.unit + ", " + share(n.cost[1], t[1]);
     if (!g.s.two_runs)
-        return title + "\n" + (g.s.kind == "folded" ? figure(n.cost[1]) + " samples, " + share(n.cost[1], t[1]) : now);
+        return title + "\n" + figures(g, n, 1);
     char change[64];
     std::snprintf(change, sizeof change, "\nchange: %+.2f %%%s", change_of(g, n), g.o.normalize ? " of the share" : " of the base's total");
-    return title + "\nbase: " + figure(n.cost[0]) + g.unit + ", " + share(n.cost[0], t[0]) +
-           (g.s.kind == "folded" ? "\nnow: " + figure(n.cost[1]) + g.unit + ", " + share(n.cost[1], t[1]) : "\nnow: " + now) +
-           change;
+    return title + "\nbase: " + figures(g, n, 0) + "\nnow: " + figures(g, n, 1) + change;
 }
 
 // One run's graph, its top at y; returns its height.
