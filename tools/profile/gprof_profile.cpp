@@ -12,6 +12,7 @@
 #include <climits>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 namespace {
 
@@ -168,10 +169,9 @@ void index_line(reader &r, const std::vector<std::string_view> &w)
         if (id == r.ids.end())
             continue;
         profile_function &f = r.p.functions[id->second];
-        std::string text = name_of(w, i + 1, next);
-        if (text.size() > f.name.size() + 3 && text.compare(0, f.name.size() + 2, f.name + " (") == 0 &&
-            text.back() == ')')
-            f.file = text.substr(f.name.size() + 2, text.size() - f.name.size() - 3);
+        std::string text = name_of(w, i + 1, next), name = f.name.substr(0, f.name.find(" <cycle ")); // the index's has no cycle
+        if (text.size() > name.size() + 3 && text.compare(0, name.size() + 2, name + " (") == 0 && text.back() == ')')
+            f.file = text.substr(name.size() + 2, text.size() - name.size() - 3);
     }
 }
 
@@ -217,9 +217,12 @@ bool read_gprof(profile_lines *lines, profile *p, std::string *error, bool *whol
 {
     reader r;
     r.error = error;
-    while (next_line(lines, error))
+    while (next_line(lines, error)) {
+        if (lines->unended) // gprof ends every line
+            return bad(r, "a line without its newline: the file is cut short");
         if (!read_line(r, lines->line))
             return false;
+    }
     if (!error->empty() || lines->failed)
         return false;
     *whole = true;
@@ -239,20 +242,26 @@ bool read_gprof(profile_lines *lines, profile *p, std::string *error, bool *whol
     r.p.arcs = std::move(arcs);
     // A function's own share is its flat profile row's, which gprof doesn't
     // round as it rounds seconds: of two rows of one name (static functions
-    // of two files), the one whose seconds are the entry's.
+    // of two files), the first left whose seconds are the entry's, else the
+    // first left.
+    std::unordered_map<std::string_view, std::vector<std::size_t>> rows; // of each name, in order
+    for (std::size_t i = 0; i < r.flat.size(); i++)
+        rows[r.flat[i].name].push_back(i);
+    std::vector<bool> taken(r.flat.size());
     for (const auto &entry : r.ids) {
         const std::string &seconds = r.self_seconds[entry.first];
         profile_function &f = r.p.functions[entry.second];
-        std::string name = f.name.substr(0, f.name.find(" <cycle "));
-        auto row = std::find_if(r.flat.begin(), r.flat.end(), [&](const flat_row &candidate) {
-            return candidate.name == name && candidate.seconds == seconds;
-        });
-        if (row == r.flat.end())
-            row = std::find_if(r.flat.begin(), r.flat.end(), [&](const flat_row &candidate) { return candidate.name == name; });
-        if (row != r.flat.end())
-            f.self = std::min(row->percent * r.p.total / 100, f.inclusive);
-        if (row != r.flat.end())
-            r.flat.erase(row);
+        auto named = rows.find(std::string_view(f.name).substr(0, f.name.find(" <cycle ")));
+        if (named == rows.end())
+            continue;
+        std::size_t row = SIZE_MAX;
+        for (std::size_t i : named->second)
+            if (!taken[i] && (row == SIZE_MAX || (r.flat[i].seconds == seconds && r.flat[row].seconds != seconds)))
+                row = i;
+        if (row == SIZE_MAX)
+            continue;
+        taken[row] = true;
+        f.self = std::min(r.flat[row].percent * r.p.total / 100, f.inclusive);
     }
     *p = std::move(r.p);
     return true;

@@ -108,6 +108,12 @@ std::string box(const drawing &d, const drawn_function &f)
         end = std::min(f.where.find('\n', at), f.where.size());
         text += wrapped(f.where.substr(at, end - at)) + "\n";
     }
+    if (f.unpaired) { // its run's shares, which change from nothing
+        int run = f.in[1] != nullptr;
+        double own = d.totals[run] > 0 ? 100 * f.in[run]->self / d.totals[run] : 0;
+        return text + percent(share_in(d, f, run), false, bound(f)) + " (" + percent(own, false) + ") of the " +
+               (run == 0 ? "base" : "new run") + "\nnot paired: another of its name is in its run" + calls_of(now);
+    }
     text += percent(figure(d, f, &profile_function::inclusive), d.compared, bound(f)) + " (" +
             percent(figure(d, f, &profile_function::self), d.compared) + ")";
     if (d.compared && f.in[0] == nullptr)
@@ -146,6 +152,14 @@ std::string title_of(const drawing &d, const chosen &c, double node_threshold)
     std::size_t bounds = 0;
     for (std::size_t f : c.functions)
         bounds += bound(d.functions[f]);
+    std::size_t unpaired = 0;
+    for (std::size_t f : c.functions)
+        unpaired += d.functions[f].unpaired;
+    if (unpaired > 0) {
+        std::snprintf(figures, sizeof figures, "\n%zu boxes not paired across the runs: functions that their run holds "
+                      "more than once, of one name, object and file (gprof without -g gives no files)", unpaired);
+        label += figures;
+    }
     if (bounds > 0) {
         std::snprintf(figures, sizeof figures, "\n%zu shares marked \u2264 are bounds: the share of a group of functions "
                       "that call each other, which the profile doesn't tell apart", bounds);
@@ -167,7 +181,9 @@ std::string dot_of(const drawing &d, const chosen &c, double node_threshold)
            "  edge [fontname=\"Helvetica\", fontsize=9, arrowsize=0.6];\n";
     for (std::size_t f : c.functions)
         out << "  f" << f << " [label=" << quoted(box(d, d.functions[f]))
-            << ", fillcolor=" << quoted(colour(figure(d, d.functions[f], &profile_function::inclusive), d.compared))
+            << ", fillcolor="
+            << quoted(d.functions[f].unpaired ? "0.000 0.000 0.850"
+                                              : colour(figure(d, d.functions[f], &profile_function::inclusive), d.compared))
             << "];\n";
     // The leaves of a wide fan-out stand on four ranks by turns, as
     // Graphviz's unflatten -l 4 puts them, so that the picture stays narrow.

@@ -17,12 +17,27 @@ std::string key_of(const profile_function &f)
     return f.name.substr(0, f.name.find(" <cycle ")) + '\n' + base_name(f.object) + '\n' + base_name(f.file);
 }
 
-// The share of cost in run (0 the base, 1 the new run) as a comparison
-// counts it: of the base's total, unless normalized.
-double in_run(const drawing &d, int run, double cost)
+// What tells a function from every other of its run, paths whole.
+std::string identity_of(const profile_function &f)
 {
-    double total = d.compared && !d.normalized ? d.totals[0] : d.totals[run];
-    return total > 0 ? 100 * cost / total : 0;
+    return f.name.substr(0, f.name.find(" <cycle ")) + '\n' + f.object + '\n' + f.file;
+}
+
+// A figure in percent, from the counts in one division, so that what is
+// printed is the exact figure rounded: the share of now in one run; in a
+// comparison the change from base to now, of the base's total, or
+// normalized, the change of the shares, (now t0 - base t1) / (t0 t1).
+double in_percent(const drawing &d, double base, double now)
+{
+    long double t0 = d.totals[0], t1 = d.totals[1], part = now, whole = t1;
+    if (d.compared && (!d.normalized || t1 <= 0)) { // no new total to scale to: the new shares are 0
+        part = d.normalized ? -(long double)base : (long double)now - base;
+        whole = t0;
+    } else if (d.compared) {
+        part = now * t0 - base * t1;
+        whole = t0 * t1;
+    }
+    return whole > 0 ? double(100 * part / whole) : 0;
 }
 
 } // namespace
@@ -38,25 +53,29 @@ drawing draw(const profile *base, const profile &now, bool normalize)
     d.totals[1] = now.total;
     std::map<std::string, std::size_t> ids;
     std::map<std::pair<std::size_t, std::size_t>, std::size_t> arc_ids;
-    std::set<std::string> apart; // keys that a run holds more than once
+    std::set<std::string> apart, alike; // keys, and whole identities, that a run holds more than once
     for (const profile *run : {base, &now}) {
-        std::map<std::string, int> seen;
-        for (std::size_t f = 0; run != nullptr && f < run->functions.size(); f++)
-            if (seen[key_of(run->functions[f])]++ > 0)
+        std::map<std::string, int> keys, identities;
+        for (std::size_t f = 0; run != nullptr && f < run->functions.size(); f++) {
+            if (keys[key_of(run->functions[f])]++ > 0)
                 apart.insert(key_of(run->functions[f]));
+            if (identities[identity_of(run->functions[f])]++ > 0)
+                alike.insert(identity_of(run->functions[f]));
+        }
     }
     for (int run = base != nullptr ? 0 : 1; run < 2; run++) {
         const profile &p = run == 0 ? *base : now;
         std::vector<std::size_t> id_of;
-        std::map<std::string, int> seen;
         for (const profile_function &f : p.functions) {
-            std::string key = key_of(f);
-            if (apart.count(key) != 0)
-                key = f.name + '\n' + f.object + '\n' + f.file + '\n' + std::to_string(seen[key]++);
+            bool unpaired = d.compared && alike.count(identity_of(f)) != 0;
+            std::string key = unpaired                        ? "\n\n\n" + std::to_string(run) + "\n" + std::to_string(id_of.size())
+                              : apart.count(key_of(f)) != 0 ? identity_of(f)
+                                                             : key_of(f);
             auto [it, fresh] = ids.emplace(key, d.functions.size());
             if (fresh)
                 d.functions.emplace_back();
             d.functions[it->second].in[run] = &f;
+            d.functions[it->second].unpaired = unpaired;
             if (apart.count(key_of(f)) != 0)
                 d.functions[it->second].where = f.object + (f.object.empty() || f.file.empty() ? "" : "\n") + f.file;
             id_of.push_back(it->second);
@@ -71,29 +90,28 @@ drawing draw(const profile *base, const profile &now, bool normalize)
     // Where one name stands for functions of several files, each says its
     // file; each says its object's file name.
     std::map<std::pair<std::string, std::string>, std::set<std::string>> files;
+    auto name = [](const profile_function &g) { return g.name.substr(0, g.name.find(" <cycle ")); };
     for (const drawn_function &f : d.functions) {
         const profile_function &g = *(f.in[1] != nullptr ? f.in[1] : f.in[0]);
-        files[{g.name, g.object}].insert(g.file);
+        files[{name(g), g.object}].insert(g.file);
     }
     for (drawn_function &f : d.functions) {
         const profile_function &g = *(f.in[1] != nullptr ? f.in[1] : f.in[0]);
         if (f.where.empty())
             f.where = base_name(g.object) + (g.object.empty() ? "" : "\n") +
-                      (files[{g.name, g.object}].size() > 1 ? base_name(g.file) : "");
+                      (files[{name(g), g.object}].size() > 1 ? base_name(g.file) : "");
     }
     return d;
 }
 
 double figure(const drawing &d, const drawn_function &f, double profile_function::*cost)
 {
-    double base = f.in[0] != nullptr ? in_run(d, 0, f.in[0]->*cost) : 0;
-    double now = f.in[1] != nullptr ? in_run(d, 1, f.in[1]->*cost) : 0;
-    return now - base;
+    return in_percent(d, f.in[0] != nullptr ? f.in[0]->*cost : 0, f.in[1] != nullptr ? f.in[1]->*cost : 0);
 }
 
 double figure(const drawing &d, const drawn_arc &a)
 {
-    return (a.in[1] != nullptr ? in_run(d, 1, a.in[1]->cost) : 0) - (a.in[0] != nullptr ? in_run(d, 0, a.in[0]->cost) : 0);
+    return in_percent(d, a.in[0] != nullptr ? a.in[0]->cost : 0, a.in[1] != nullptr ? a.in[1]->cost : 0);
 }
 
 double share_in(const drawing &d, const drawn_function &f, int run)

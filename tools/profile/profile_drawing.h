@@ -21,6 +21,7 @@
 struct drawn_function {
     const profile_function *in[2] = {}; // base, new; null in a run it is absent from
     std::string where;                  // what tells it from a function of the same name: object, file, folders
+    bool unpaired = false;              // its run holds another of its name, object and file: matched with none
 };
 
 struct drawn_arc {
@@ -40,9 +41,10 @@ struct drawing {
 // union of their functions, matched by name (without gprof's cycle),
 // object file name and source file name, not their folders, so that two
 // builds in different folders match; where one run holds two functions of
-// one such key, they are matched by their whole paths, and never merged.
-// Changes are shares of the base's total, or with normalize, changes of the
-// shares.
+// one such key, they are matched by their whole paths, and never merged;
+// where it holds two that even those don't tell apart (gprof's statics
+// without -g), each is drawn unpaired. Changes are shares of the base's
+// total, or with normalize, changes of the shares.
 drawing draw(const profile *base, const profile &now, bool normalize);
 
 // A share (in one run) or change (in a comparison) of d's run, in percent:
