@@ -625,6 +625,13 @@ TEST(gprof_dot, FocusAndTheFilesOfSameNamedFunctions)
     }
     EXPECT_FALSE(has(after, "is_even")) << after;
 
+    // main calls M (100) and W (200), and M calls W (60): of the arcs, only
+    // main -> M -> W goes through M, whose callees are kept with its callers.
+    p = read_ok("events: Ir\nfn=main\n0 10\ncfn=M\ncalls=1 0\n0 100\ncfn=W\ncalls=1 0\n0 200\nfn=M\n0 40\ncfn=W\n"
+                "calls=1 0\n0 60\nfn=W\n0 260\ntotals: 310\n");
+    focus_functions(&p, RE2("^M$"));
+    EXPECT_EQ(in_short(draw(nullptr, p, false)), "main 100.0 (3.2) 0\nM 32.3 (12.9) 1\nW 83.9 (83.9) 2\nmain>M 32.3 1\nM>W 19.4 1\n");
+
     p = read_ok("events: Ir\nfl=m.c\nfn=main\n0 10\ncfi=a.c\ncfn=check\ncalls=1 0\n0 30\ncfi=b.c\ncfn=check\n"
                 "calls=1 0\n0 60\nfl=a.c\nfn=check\n0 30\nfl=b.c\nfn=check\n0 60\ntotals: 100\n");
     std::string dot = dot_of_all(draw(nullptr, p, false));
@@ -747,7 +754,10 @@ TEST(gprof_dot, HostileCases)
         {{tool, "--base=-"}, 2, err + "--base and PROFILE can't both be standard input\n" + usage_line},
         {{tool, "--base", good, "--normalize", "--focus", "fact", "--node-threshold=0", good}, 0, "", dot, {},
          [](const std::string &out) {
-             EXPECT_TRUE(has(out, "[label=\"fact\\n+0.0 % (+0.0 %)\\n10.5 % \u2192 10.5 %\\n3000+33000 calls\"")) << out;
+             EXPECT_TRUE(has(out, "[label=\"fact\\n+0.0 % (+0.0 %) in the whole run\\n10.5 % \u2192 10.5 %\\n3000+33000 calls\""))
+                 << out;
+             EXPECT_TRUE(has(out, "\\nonly the call paths through a function that --focus matches: each figure is of "
+                                  "the whole run, not of those paths alone\""));
              EXPECT_TRUE(has(out, "base: 0.25 s, new: 0.25 s, new / base = 1.0000"));
              EXPECT_FALSE(has(out, "idle"));
          }},

@@ -150,6 +150,7 @@ int main(int argc, char **argv)
             return fail(2, "no function is left to draw by --%s %s", patterns[1] ? "focus" : "hide",
                         printable(texts[patterns[1] ? 1 : 0]).c_str());
         drawing d = draw(base.empty() ? nullptr : &before, now, normalize);
+        d.focused = patterns[1] != nullptr; // the profile's arcs say nothing of the costs through a match alone
         std::fputs(dot_of(d, choose(d, thresholds[0], thresholds[1]), thresholds[0]).c_str(), stdout);
     } catch (const std::bad_alloc &) {
         return fail(3, "%s: out of memory", input_name(path).c_str());

@@ -115,7 +115,7 @@ std::string box(const drawing &d, const drawn_function &f)
                (run == 0 ? "base" : "new run") + "\nnot paired: another of its name is in its run" + calls_of(now);
     }
     text += percent(figure(d, f, &profile_function::inclusive), d.compared, bound(f)) + " (" +
-            percent(figure(d, f, &profile_function::self), d.compared) + ")";
+            percent(figure(d, f, &profile_function::self), d.compared) + ")" + (d.focused ? " in the whole run" : "");
     if (d.compared && f.in[0] == nullptr)
         text += "\nnew: " + percent(share_in(d, f, 1), false);
     else if (d.compared && f.in[1] == nullptr)
@@ -152,6 +152,9 @@ std::string title_of(const drawing &d, const chosen &c, double node_threshold)
     std::size_t bounds = 0;
     for (std::size_t f : c.functions)
         bounds += bound(d.functions[f]);
+    if (d.focused)
+        label += "\nonly the call paths through a function that --focus matches: each figure is of the whole run, "
+                 "not of those paths alone";
     std::size_t unpaired = 0;
     for (std::size_t f : c.functions)
         unpaired += d.functions[f].unpaired;

@@ -31,6 +31,7 @@ struct drawn_arc {
 
 struct drawing {
     bool compared = false, normalized = false, calls_counted = true;
+    bool focused = false;               // --focus left the paths through a match; each figure is still the whole run's
     std::string cost;
     double totals[2] = {};              // the base's and the new run's
     std::vector<drawn_function> functions;

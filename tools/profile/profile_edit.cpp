@@ -46,21 +46,28 @@ void focus_functions(profile *p, const RE2 &pattern)
         links[0][a.callee].push_back(a.caller);
         links[1][a.caller].push_back(a.callee);
     }
-    std::vector<bool> gone(n, true);
-    for (const auto &link : links) { // up from each match, then down
+    std::vector<bool> on[2] = {std::vector<bool>(n), std::vector<bool>(n)}; // reaches a match; is reached from one
+    for (int way = 0; way < 2; way++) { // up from each match, then down
         std::vector<std::size_t> work;
         for (std::size_t f = 0; f < n; f++)
             if (matches(pattern, p->functions[f]))
                 work.push_back(f);
-        for (std::vector<bool> seen(n); !work.empty();) {
+        while (!work.empty()) {
             std::size_t f = work.back();
             work.pop_back();
-            if (!seen[f])
-                work.insert(work.end(), link[f].begin(), link[f].end());
-            seen[f] = true;
-            gone[f] = false;
+            if (!on[way][f])
+                work.insert(work.end(), links[way][f].begin(), links[way][f].end());
+            on[way][f] = true;
         }
     }
+    // An arc lies on a path through a match when it leads to one or from one:
+    // main -> W goes around main -> M -> W.
+    auto around = std::remove_if(p->arcs.begin(), p->arcs.end(),
+                                 [&](const profile_arc &a) { return !on[0][a.callee] && !on[1][a.caller]; });
+    p->arcs.erase(around, p->arcs.end());
+    std::vector<bool> gone(n);
+    for (std::size_t f = 0; f < n; f++)
+        gone[f] = !on[0][f] && !on[1][f];
     remove_functions(p, gone);
 }
 
