@@ -224,6 +224,17 @@ TEST(gprof_dot, KeepsTheHeaviestCallerOfAFunctionLeftWithoutOne)
     auto rescued = drawn_of(profile_text("0.20"));
     EXPECT_EQ(rescued.first, (std::set<std::size_t>{0, 1, 2, 3}));
     EXPECT_EQ(rescued.second, (arcs{{0, 1}, {0, 2}, {1, 3}}));
+
+    // Of two callers that weigh the same, the one of more calls: a and b
+    // (5 % each, not drawn at 6 %) give hot (6 %) 3 % each, a in one call,
+    // b, the later, in five.
+    profile tie = read_ok("events: Ir\nfn=main\n0 90\ncfn=a\ncalls=1 0\n0 5\ncfn=b\ncalls=1 0\n0 5\nfn=a\n0 2\ncfn=hot\n"
+                          "calls=1 0\n0 3\nfn=b\n0 2\ncfn=hot\ncalls=5 0\n0 3\nfn=hot\n0 6\ntotals: 100\n");
+    drawing d = draw(nullptr, tie, false);
+    chosen c = choose(d, 6, 4);
+    EXPECT_EQ(c.functions, (std::set<std::size_t>{0, 2, 3}));
+    EXPECT_EQ(c.arcs.size(), 2u);
+    EXPECT_TRUE(c.arcs.size() == 2 && d.arcs[c.arcs[1]].caller == 2 && d.arcs[c.arcs[1]].callee == 3);
 }
 
 // The format's features, a row each, with the figures worked out by hand:
