@@ -159,8 +159,9 @@ std::string title_of(const drawing &d, const chosen &c, double node_threshold)
     for (std::size_t f : c.functions)
         unpaired += d.functions[f].unpaired;
     if (unpaired > 0) {
-        std::snprintf(figures, sizeof figures, "\n%zu boxes not paired across the runs: functions that their run holds "
-                      "more than once, of one name, object and file (gprof without -g gives no files)", unpaired);
+        std::snprintf(figures, sizeof figures, "\n%zu box%s not paired across the runs: functions that their run holds "
+                      "more than once, of one name, object and file (gprof without -g gives no files)", unpaired,
+                      unpaired == 1 ? "" : "es");
         label += figures;
     }
     if (bounds > 0) {
