@@ -108,6 +108,18 @@ async function run() {
   report('ArrowUp moves to a child', doc.activeElement.querySelector('rect').getAttribute('y') === String(target.y), doc.activeElement.getAttribute('aria-label'));
   key(doc, 'Enter');
   report('Enter zooms', near(Number(doc.activeElement.querySelector('rect').getAttribute('width')), target.full, 0.011), 'not zoomed');
+  doc.getElementById('reset').dispatchEvent(new MouseEvent('click', { bubbles: true }));
+  report('"Reset zoom" undoes it', framesOf(doc).every((f) => !f.hidden && !f.dim), 'still zoomed');
+  // Right moves to the next sibling: the next frame on its parent.
+  const childrenOf = (p) => frames.filter((f) => f.y === p.y - 16 && f.x >= p.x - 0.011 && f.x + f.w <= p.x + p.w + 0.011);
+  const parentOfTwo = frames.find((p) => childrenOf(p).length > 1);
+  const siblings = parentOfTwo ? childrenOf(parentOfTwo) : [];
+  siblings.sort((a, b) => a.x - b.x);
+  if (siblings.length > 1) {
+    siblings[0].g.focus();
+    key(doc, 'ArrowRight');
+  }
+  report('ArrowRight moves to a sibling', siblings.length > 1 && doc.activeElement === siblings[1].g, 'no sibling reached');
 
   // ?s= opens with the search done.
   doc = await open('?s=' + encodeURIComponent(match));
