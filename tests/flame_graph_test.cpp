@@ -147,6 +147,13 @@ TEST(flame_graph, LeavesOutNarrowFramesAndSaysSo)
     EXPECT_TRUE(has(svg, "; 2 frames narrower than 1 px left out (0.08 %)</text>")) << svg;
     EXPECT_TRUE(has(svg, ">&lt;a &amp; b&gt;</text>")) << svg;
     // A name that is not UTF-8, or holds markup, is shown escaped.
+    // A label cut to its frame's width is cut between characters.
+    std::string long_name;
+    for (int i = 0; i < 40; i++)
+        long_name += "\u00e4";
+    svg = svg_of("x;" + long_name + " 1\nx;b 3\n");
+    EXPECT_TRUE(has(svg, ">" + long_name.substr(0, 40) + "..</text>")) << svg;
+    well_formed(svg);
     svg = svg_of("ma\xffin;<f> & \"g\" 1\n");
     EXPECT_TRUE(has(svg, "<title>&lt;f&gt; &amp; &quot;g&quot;\n")) << svg;
     EXPECT_TRUE(has(svg, "<title>ma\\xffin\n")) << svg;
