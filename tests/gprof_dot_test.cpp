@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <regex>
 #include <string>
 #include <sys/resource.h>
@@ -644,6 +645,20 @@ TEST(gprof_dot, FocusAndTheFilesOfSameNamedFunctions)
                 "calls=1 0\n0 60\nfn=W\n0 260\ntotals: 310\n");
     focus_functions(&p, RE2("^M$"));
     EXPECT_EQ(in_short(draw(nullptr, p, false)), "main 100.0 (3.2) 0\nM 32.3 (12.9) 1\nW 83.9 (83.9) 2\nmain>M 32.3 1\nM>W 19.4 1\n");
+
+    // The same run as stacks (folded, or perf's) is focused exactly: the
+    // samples whose stack holds M, in shares of the whole run.
+    std::string folded = "main 10\nmain;M 40\nmain;M;W 60\nmain;W 200\n";
+    std::FILE *in = fmemopen(folded.data(), folded.size(), "r");
+    std::string error;
+    profile stacks;
+    ASSERT_EQ(read_profile(in, "", &stacks, &error, std::make_unique<RE2>("^M$").get()), 0) << error;
+    std::fclose(in);
+    EXPECT_TRUE(stacks.focused);
+    drawing d = draw(nullptr, stacks, false);
+    d.focused_stacks = true;
+    EXPECT_EQ(in_short(d), "main 32.3 (0.0) 0\nM 32.3 (12.9) 0\nW 19.4 (19.4) 0\nmain>M 32.3 0\nM>W 19.4 0\n");
+    EXPECT_TRUE(has(dot_of_all(d), "\\nonly the samples whose stack holds a function that --focus matches")) << dot_of_all(d);
 
     p = read_ok("events: Ir\nfl=m.c\nfn=main\n0 10\ncfi=a.c\ncfn=check\ncalls=1 0\n0 30\ncfi=b.c\ncfn=check\n"
                 "calls=1 0\n0 60\nfl=a.c\nfn=check\n0 30\nfl=b.c\nfn=check\n0 60\ntotals: 100\n");

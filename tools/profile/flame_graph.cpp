@@ -16,33 +16,15 @@
 // can't be read or written; 2 for a usage error, a profile that is no
 // complete, well-formed one of stacks, an event it lacks, two runs of
 // different events, or a base that counted nothing; 3 when memory runs out.
-#include "filter.h"
 #include "flame.h"
-#include "message.h"
-#include "printable.h"
+#include "read_operand.h"
 
-#include <cerrno>
-#include <cstring>
-#include <memory>
 #include <new>
 
 namespace {
 
 const char usage[] = "usage: flame_graph [--event NAME] [--title TEXT] [--width PX] [--min-width PX] [--inverted] "
                      "[--reverse] [--collapse-recursion] [--base BASE [--normalize]] [--folded] [PROFILE]\n";
-
-// Reads the stacks at path ("-": stdin) into *s. Returns the exit status.
-int read_from(const std::string &path, const std::string &event, stack_set *s)
-{
-    const std::string shown = input_name(path);
-    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(path == "-" ? nullptr : std::fopen(path.c_str(), "re"),
-                                                          std::fclose);
-    if (path != "-" && !file)
-        return fail(1, "%s: cannot open: %s", shown.c_str(), std::strerror(errno));
-    std::string error;
-    int status = read_stacks(file ? file.get() : stdin, event, s, &error);
-    return status == 0 ? 0 : fail(status, "%s: %s", shown.c_str(), printable(error).c_str());
-}
 
 } // namespace
 
@@ -85,9 +67,12 @@ int main(int argc, char **argv)
     o.min_width = min_given ? o.min_width : 0.1 * o.width / 1200;
     try {
         stack_set now, before;
-        if (!base.empty() && (status = read_from(base, event, &before)) != 0)
+        auto stacks_into = [&](stack_set *s) {
+            return [&event, s](std::FILE *in, std::string *error) { return read_stacks(in, event, s, error); };
+        };
+        if (!base.empty() && (status = read_operand(base, stacks_into(&before))) != 0)
             return status;
-        if ((status = read_from(path, event, &now)) != 0)
+        if ((status = read_operand(path, stacks_into(&now))) != 0)
             return status;
         const std::string &shown = input_name(base.empty() ? path : base);
         if (!base.empty() && (before.two_runs || now.two_runs))

@@ -35,13 +35,9 @@
 // a usage error, a profile that is no complete, well-formed one, an event
 // it lacks, two profiles of different kinds or costs, a base that counted
 // nothing, or patterns that leave nothing to draw; 3 when memory runs out.
-#include "filter.h"
-#include "message.h"
-#include "printable.h"
 #include "profile_drawing.h"
+#include "read_operand.h"
 
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -50,19 +46,6 @@ namespace {
 
 const char usage[] = "usage: gprof_dot [--node-threshold PCT] [--edge-threshold PCT] [--event NAME] "
                      "[--hide PATTERN] [--focus PATTERN] [--base BASE [--normalize]] [PROFILE]\n";
-
-// Reads the profile at path ("-": stdin) into *p. Returns the exit status.
-int read_from(const std::string &path, const std::string &event, profile *p)
-{
-    const std::string shown = input_name(path);
-    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(path == "-" ? nullptr : std::fopen(path.c_str(), "re"),
-                                                          std::fclose);
-    if (path != "-" && !file)
-        return fail(1, "%s: cannot open: %s", shown.c_str(), std::strerror(errno));
-    std::string error;
-    int status = read_profile(file ? file.get() : stdin, event, p, &error);
-    return status == 0 ? 0 : fail(status, "%s: %s", shown.c_str(), printable(error).c_str());
-}
 
 // A pattern of --hide or --focus: RE2's, which takes linear time and
 // bounded memory whatever the pattern, as patterns from users need.
@@ -78,12 +61,13 @@ std::unique_ptr<RE2> pattern_of(const char *text, std::string *error)
     return nullptr;
 }
 
-// What --hide and --focus leave of a profile.
+// What --hide and --focus leave of a profile; a profile of stacks was
+// focused as it was read.
 void leave_out(profile *p, const std::unique_ptr<RE2> patterns[2])
 {
     if (patterns[0])
         hide_functions(p, *patterns[0]);
-    if (patterns[1])
+    if (patterns[1] && !p->focused)
         focus_functions(p, *patterns[1]);
 }
 
@@ -133,9 +117,14 @@ int main(int argc, char **argv)
         return usage_error(usage, "--base and PROFILE can't both be standard input");
     try {
         profile now, before;
-        if (!base.empty() && (status = read_from(base, event, &before)) != 0)
+        auto profile_into = [&](profile *p) {
+            return [&event, &patterns, p](std::FILE *in, std::string *error) {
+                return read_profile(in, event, p, error, patterns[1].get());
+            };
+        };
+        if (!base.empty() && (status = read_operand(base, profile_into(&before))) != 0)
             return status;
-        if ((status = read_from(path, event, &now)) != 0)
+        if ((status = read_operand(path, profile_into(&now))) != 0)
             return status;
         if (!base.empty() && (before.kind != now.kind || before.cost != now.cost))
             return fail(2, "%s: %s's profile of %s, and %s %s's one of %s: a comparison needs two of one kind and cost",
@@ -150,7 +139,8 @@ int main(int argc, char **argv)
             return fail(2, "no function is left to draw by --%s %s", patterns[1] ? "focus" : "hide",
                         printable(texts[patterns[1] ? 1 : 0]).c_str());
         drawing d = draw(base.empty() ? nullptr : &before, now, normalize);
-        d.focused = patterns[1] != nullptr; // the profile's arcs say nothing of the costs through a match alone
+        d.focused = patterns[1] != nullptr && !now.focused; // arcs say nothing of the costs through a match alone
+        d.focused_stacks = now.focused;
         std::fputs(dot_of(d, choose(d, thresholds[0], thresholds[1]), thresholds[0]).c_str(), stdout);
     } catch (const std::bad_alloc &) {
         return fail(3, "%s: out of memory", input_name(path).c_str());

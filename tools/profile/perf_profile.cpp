@@ -243,15 +243,6 @@ bool is_perf(std::string_view first_line)
     return header(first_line, &command, &period, &event, &rest);
 }
 
-bool read_perf(profile_lines *lines, const std::string &event, profile *p, std::string *error, bool *whole)
-{
-    stack_set s;
-    if (!read_perf_stacks(lines, event, &s, error, whole))
-        return false;
-    fold_stacks(s, 1, p);
-    return true;
-}
-
 void fold_stacks(const stack_set &s, int run, profile *p)
 {
     p->kind = s.kind;
@@ -295,4 +286,17 @@ void fold_stacks(const stack_set &s, int run, profile *p)
             caller = callee;
         }
     }
+}
+
+void focus_stacks(stack_set *s, const RE2 &pattern)
+{
+    std::vector<char> matches(s->frames.size());
+    for (std::size_t f = 0; f < s->frames.size(); f++)
+        matches[f] = s->frames[f].kind != frame_kind::command &&
+                     (RE2::PartialMatch(s->frames[f].name, pattern) ||
+                      (!s->frames[f].object.empty() && RE2::PartialMatch(s->frames[f].object, pattern)));
+    auto unmatched = [&](const stack &k) {
+        return std::none_of(k.frames.begin(), k.frames.end(), [&](std::uint32_t f) { return matches[f] != 0; });
+    };
+    s->stacks.erase(std::remove_if(s->stacks.begin(), s->stacks.end(), unmatched), s->stacks.end());
 }

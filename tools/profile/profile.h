@@ -40,28 +40,31 @@ struct profile_arc {
 };
 
 struct profile {
-    std::string kind = "gprof"; // the profiler: "gprof", "callgrind" or "perf"
+    std::string kind = "gprof"; // the profiler: "gprof", "callgrind" or "perf", or "folded" stacks
     std::string cost = "time";  // what is counted: "time", or an event, such as "Ir" or "cpu-clock"
     bool calls_counted = true;  // perf counts samples, not calls
     double total = 0;          // the run's cost; 0 when nothing was counted
+    bool focused = false;       // of the samples whose stack holds a match of read_profile's focus alone
     std::vector<profile_function> functions;
     std::vector<profile_arc> arcs;
 };
 
-// Reads a profile from in, gprof's text, callgrind's file or perf script's
-// text as its first line says, callgrind's and perf's by event (the file's
-// first when empty). Returns 0 when it
-// was read; else the exit status, 1 when in can't be read or gprof's text is
-// over 256 MiB, 2 when it isn't a whole, well-formed profile, with *error:
-// "line N: what is wrong", or what is wrong with the whole.
-int read_profile(std::FILE *in, const std::string &event, profile *p, std::string *error);
+// Reads a profile from in, gprof's text, callgrind's file, perf script's
+// text or folded stacks, as its first line says, callgrind's and perf's by
+// event (the file's first when empty). With focus, a profile of stacks
+// keeps only the samples whose stack holds a function whose name or object
+// matches, and says so (focused); the others are left whole. Returns 0
+// when it was read; else the exit status, 1 when in can't be read or
+// gprof's text is over 256 MiB, 2 when it isn't a whole, well-formed
+// profile, with *error: "line N: what is wrong", or what is wrong with the
+// whole.
+int read_profile(std::FILE *in, const std::string &event, profile *p, std::string *error, const RE2 *focus = nullptr);
 
 // The readers behind read_profile: false with *error saying what is wrong
 // with lines->line, or with the whole when *whole is set.
 bool read_gprof(profile_lines *lines, profile *p, std::string *error, bool *whole);
 bool read_callgrind(profile_lines *lines, const std::string &event, profile *p, std::string *error, bool *whole);
 bool is_callgrind(std::string_view first_line);
-bool read_perf(profile_lines *lines, const std::string &event, profile *p, std::string *error, bool *whole);
 bool is_perf(std::string_view first_line);
 
 // Leaves out the functions whose name or object matches pattern, as

@@ -155,6 +155,9 @@ std::string title_of(const drawing &d, const chosen &c, double node_threshold)
     if (d.focused)
         label += "\nonly the call paths through a function that --focus matches: each figure is of the whole run, "
                  "not of those paths alone";
+    if (d.focused_stacks)
+        label += "\nonly the samples whose stack holds a function that --focus matches: each figure is theirs, in "
+                 "shares of the whole run";
     std::size_t unpaired = 0;
     for (std::size_t f : c.functions)
         unpaired += d.functions[f].unpaired;

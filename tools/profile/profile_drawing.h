@@ -32,6 +32,7 @@ struct drawn_arc {
 struct drawing {
     bool compared = false, normalized = false, calls_counted = true;
     bool focused = false;               // --focus left the paths through a match; each figure is still the whole run's
+    bool focused_stacks = false;        // --focus kept the samples whose stack holds a match; each figure is theirs
     std::string cost;
     double totals[2] = {};              // the base's and the new run's
     std::vector<drawn_function> functions;

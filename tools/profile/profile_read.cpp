@@ -52,7 +52,7 @@ int finish(const profile_lines &lines, bool read, bool whole, std::string *error
 
 } // namespace
 
-int read_profile(std::FILE *in, const std::string &event, profile *p, std::string *error)
+int read_profile(std::FILE *in, const std::string &event, profile *p, std::string *error, const RE2 *focus)
 {
     profile_lines lines;
     lines.in = in;
@@ -61,16 +61,18 @@ int read_profile(std::FILE *in, const std::string &event, profile *p, std::strin
     format f = format_of(&lines, error);
     if (f == format::callgrind) {
         read = read_callgrind(&lines, event, p, error, &whole);
-    } else if (f == format::perf) {
-        read = read_perf(&lines, event, p, error, &whole);
     } else if ((f == format::gprof || f == format::folded) && !event.empty()) {
         *error = "--event " + event + ": " + (f == format::gprof ? "gprof's profile has time" : "folded stacks have counts") +
                  ", not events";
         whole = true;
-    } else if (f == format::folded) {
+    } else if (f == format::perf || f == format::folded) {
         stack_set s;
-        if ((read = read_folded(&lines, &s, error, &whole)))
+        read = f == format::perf ? read_perf_stacks(&lines, event, &s, error, &whole) : read_folded(&lines, &s, error, &whole);
+        if (read && focus != nullptr)
+            focus_stacks(&s, *focus);
+        if (read)
             fold_stacks(s, 1, p);
+        p->focused = read && focus != nullptr;
     } else if (f == format::gprof) {
         lines.limit = std::size_t{256} << 20;
         read = read_gprof(&lines, p, error, &whole);

@@ -61,6 +61,10 @@ bool read_perf_stacks(profile_lines *lines, const std::string &event, stack_set 
 bool read_folded(profile_lines *lines, stack_set *s, std::string *error, bool *whole);
 bool is_folded(std::string_view first_line);
 
+// Keeps the stacks that hold a frame whose name or object matches pattern;
+// the runs' totals stay the whole runs'.
+void focus_stacks(stack_set *s, const RE2 &pattern);
+
 // A run's profile from its stacks (run 1, or 0 for a two-count file's
 // base): with callees, a function counts the stacks that hold it, once a
 // stack however deep the recursion; on its own, those it is the leaf of;
