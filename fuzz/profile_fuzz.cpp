@@ -21,7 +21,7 @@ void check(bool ok)
         std::abort();
 }
 
-void flame_stacks(std::string text)
+void flame_stacks(std::string &text)
 {
     std::FILE *in = fmemopen(text.data(), text.size(), "r");
     if (in == nullptr)

@@ -33,6 +33,7 @@ void add(std::string *out, const char *format, ...)
     char text[512];
     va_list args;
     va_start(args, format);
+    // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): va_start is above; the analyzer doesn't follow it
     int n = std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
     out->append(text, std::size_t(std::min(n, int(sizeof text) - 1)));

@@ -293,8 +293,10 @@ void focus_stacks(stack_set *s, const RE2 &pattern)
     std::vector<char> matches(s->frames.size());
     for (std::size_t f = 0; f < s->frames.size(); f++)
         matches[f] = s->frames[f].kind != frame_kind::command &&
-                     (RE2::PartialMatch(s->frames[f].name, pattern) ||
-                      (!s->frames[f].object.empty() && RE2::PartialMatch(s->frames[f].object, pattern)));
+                             (RE2::PartialMatch(s->frames[f].name, pattern) ||
+                              (!s->frames[f].object.empty() && RE2::PartialMatch(s->frames[f].object, pattern)))
+                         ? 1
+                         : 0;
     auto unmatched = [&](const stack &k) {
         return std::none_of(k.frames.begin(), k.frames.end(), [&](std::uint32_t f) { return matches[f] != 0; });
     };
