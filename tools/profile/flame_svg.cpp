@@ -53,8 +53,10 @@ std::string kind_colour(const stack_frame &f, const std::string &name)
     for (unsigned char c : name)
         h = (h ^ c) * 16777619u;
     double a = (h & 0xffff) / 65535.0, b = (h >> 16) / 65535.0;
-    static const int low[5][3] = {{170, 150, 220}, {225, 90, 40}, {200, 195, 50}, {80, 160, 210}, {170, 170, 170}};
-    static const int span[5][3] = {{30, 30, 25}, {30, 100, 40}, {30, 35, 40}, {50, 50, 35}, {30, 30, 30}};
+    // Command violet, own code red to orange, libraries yellow-green,
+    // kernel blue, unknown grey: families whose shades never meet.
+    static const int low[5][3] = {{170, 150, 220}, {220, 70, 40}, {180, 200, 60}, {80, 160, 210}, {170, 170, 170}};
+    static const int span[5][3] = {{30, 30, 25}, {30, 80, 30}, {40, 30, 40}, {50, 50, 35}, {30, 30, 30}};
     const int *l = low[int(f.kind)], *sp = span[int(f.kind)];
     char text[8];
     std::snprintf(text, sizeof text, "#%02x%02x%02x", l[0] + int(sp[0] * a), l[1] + int(sp[1] * b),
