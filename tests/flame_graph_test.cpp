@@ -196,6 +196,7 @@ TEST(flame_graph, RefusesWhatHoldsNoWholeStacks)
                   {{s, "missing"}, 1, err + "missing: cannot open: No such file or directory\n"},
                   {{s, "--event", "page-faults", "--base", "cpu", "faults"}, 2, err + "cpu: no event page-faults .*\n"},
                   {{s, "--event", "page-faults", "faults"}, 0, "", "^<\\?xml"},
+                  {{s, "--event", "page-faults", "zero"}, 2, err + "zero: --event page-faults: folded stacks have counts, not events\n"},
               },
               write);
 }

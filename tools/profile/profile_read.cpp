@@ -50,6 +50,15 @@ int finish(const profile_lines &lines, bool read, bool whole, std::string *error
     return lines.failed ? 1 : 2;
 }
 
+// Stacks, perf's or folded, by their format's reader; folded stacks have
+// no events to choose from.
+bool stacks_of(format f, profile_lines *lines, const std::string &event, stack_set *s, std::string *error, bool *whole)
+{
+    if (f == format::folded && !event.empty())
+        return *error = "--event " + event + ": folded stacks have counts, not events", *whole = true, false;
+    return f == format::perf ? read_perf_stacks(lines, event, s, error, whole) : read_folded(lines, s, error, whole);
+}
+
 } // namespace
 
 int read_profile(std::FILE *in, const std::string &event, profile *p, std::string *error, const RE2 *focus)
@@ -61,13 +70,12 @@ int read_profile(std::FILE *in, const std::string &event, profile *p, std::strin
     format f = format_of(&lines, error);
     if (f == format::callgrind) {
         read = read_callgrind(&lines, event, p, error, &whole);
-    } else if ((f == format::gprof || f == format::folded) && !event.empty()) {
-        *error = "--event " + event + ": " + (f == format::gprof ? "gprof's profile has time" : "folded stacks have counts") +
-                 ", not events";
+    } else if (f == format::gprof && !event.empty()) {
+        *error = "--event " + event + ": gprof's profile has time, not events";
         whole = true;
     } else if (f == format::perf || f == format::folded) {
         stack_set s;
-        read = f == format::perf ? read_perf_stacks(&lines, event, &s, error, &whole) : read_folded(&lines, &s, error, &whole);
+        read = stacks_of(f, &lines, event, &s, error, &whole);
         if (read && focus != nullptr)
             focus_stacks(&s, *focus);
         if (read)
@@ -87,13 +95,8 @@ int read_stacks(std::FILE *in, const std::string &event, stack_set *s, std::stri
     error->clear();
     bool whole = false, read = false;
     format f = format_of(&lines, error);
-    if (f == format::perf) {
-        read = read_perf_stacks(&lines, event, s, error, &whole);
-    } else if (f == format::folded && !event.empty()) {
-        *error = "--event " + event + ": folded stacks have counts, not events";
-        whole = true;
-    } else if (f == format::folded) {
-        read = read_folded(&lines, s, error, &whole);
+    if (f == format::perf || f == format::folded) {
+        read = stacks_of(f, &lines, event, s, error, &whole);
     } else if (f != format::none) {
         *error = std::string(f == format::gprof ? "gprof's text" : "callgrind's file") +
                  " records calls between functions, not stacks: gprof_dot draws it";
