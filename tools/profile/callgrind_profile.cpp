@@ -6,6 +6,7 @@
 // the costs with callees of.
 #include "callgrind_costs.h"
 #include "filter.h"
+#include "source_lines.h"
 
 #include <algorithm>
 #include <array>
@@ -28,6 +29,16 @@ struct level_hash {
     }
 };
 const std::string nothing;
+
+// A source line of a function: the function's index, its file's string
+// and the line.
+using line_key = std::array<std::uintptr_t, 3>;
+struct line_hash {
+    std::size_t operator()(const line_key &k) const
+    {
+        return std::hash<std::uintptr_t>()(k[0] * 1000003 ^ k[1] ^ (k[2] << 20));
+    }
+};
 
 struct reader {
     std::string event;         // the event drawn; "" for the first
@@ -55,6 +66,17 @@ struct reader {
     bool in_part = false;      // a part has begun and its totals: line is still to come
     std::string *error;
     profile *p;
+    // With lines read: the events asked (empty for all), each column's
+    // place among lp's events (SIZE_MAX for one not asked), which
+    // subposition is the line and the last cost line's, the cost line's
+    // counts, and the part's summary: line.
+    line_profile *lp = nullptr;
+    std::vector<std::string> wanted;
+    std::vector<std::size_t> slot;
+    std::size_t line_at = 0;
+    count line = 0;
+    std::vector<count> counts, summaries;
+    std::unordered_map<line_key, std::size_t, line_hash> line_ids;
 };
 
 bool bad(reader &r, const std::string &what)
@@ -139,13 +161,19 @@ bool cost_line(reader &r, std::string_view line, count *wanted)
         if (i == r.positions + r.events.size())
             return bad(r, "more counts than the " + std::to_string(r.events.size()) + " events");
         if (i < r.positions && word == "*")
-            continue;
-        if (i < r.positions && (word[0] == '+' || word[0] == '-'))
-            word.remove_prefix(1);
+            continue; // the last cost line's
+        char sign = i < r.positions && (word[0] == '+' || word[0] == '-') ? word[0] : 0;
+        word.remove_prefix(sign != 0 ? 1 : 0);
         count n = 0;
         if (!number(r, word, &n))
             return false;
         *wanted = i == r.positions + r.column ? n : *wanted;
+        if (r.lp != nullptr && i >= r.positions && r.slot[i - r.positions] != SIZE_MAX)
+            r.counts[r.slot[i - r.positions]] = n;
+        if (i == r.line_at && sign == '-' && n > r.line)
+            return bad(r, "a line before line 0: -" + std::to_string(n) + " from line " + std::to_string(r.line));
+        if (i == r.line_at)
+            r.line = sign == '+' ? r.line + n : sign == '-' ? r.line - n : n;
     }
     return true;
 }
@@ -173,9 +201,34 @@ bool totals(reader &r, std::string_view value)
     // larger.
     if (__builtin_add_overflow(r.total, std::max(expected, r.summary), &r.total))
         return bad(r, "totals that add up past 64 bits");
+    for (std::size_t i = 0; r.lp != nullptr && i < r.slot.size(); i++) {
+        count given = 0;
+        if (r.slot[i] != SIZE_MAX && i < w.size() && !number(r, w[i], &given))
+            return false;
+        if (r.slot[i] != SIZE_MAX)
+            r.lp->totals[r.slot[i]] += double(std::max(given, r.summaries[r.slot[i]]));
+    }
+    std::fill(r.summaries.begin(), r.summaries.end(), 0);
     r.summary = 0;
     r.part_costs = 0;
     r.in_part = false;
+    return true;
+}
+
+// Where each of the events asked is among the file's.
+bool line_events(reader &r, const std::vector<std::string> &events, const std::string &all)
+{
+    r.slot.assign(events.size(), SIZE_MAX);
+    for (const std::string &name : r.wanted.empty() ? events : r.wanted) {
+        auto at = std::find(events.begin(), events.end(), name);
+        if (at == events.end())
+            return bad(r, "no event " + name + " in this profile, whose events are:" + all);
+        r.slot[std::size_t(at - events.begin())] = r.lp->events.size();
+        r.lp->events.push_back(name);
+    }
+    r.lp->totals.assign(r.lp->events.size(), 0);
+    r.counts.assign(r.lp->events.size(), 0);
+    r.summaries.assign(r.lp->events.size(), 0);
     return true;
 }
 
@@ -192,13 +245,20 @@ bool header(reader &r, std::string_view key, std::string_view value)
         return totals(r, value);
     if (key == "summary") {
         std::vector<std::string_view> w = words(value);
+        for (std::size_t i = 0; r.lp != nullptr && i < r.slot.size() && i < w.size(); i++)
+            if (r.slot[i] != SIZE_MAX && !number(r, w[i], &r.summaries[r.slot[i]]))
+                return false;
         return r.column >= w.size() || number(r, w[r.column], &r.summary);
     }
     if (key == "positions") {
-        r.positions = words(value).size();
-        for (std::string_view kind : words(value))
+        std::vector<std::string_view> kinds = words(value);
+        r.positions = kinds.size();
+        for (std::string_view kind : kinds)
             if (kind != "instr" && kind != "bb" && kind != "line")
                 return bad(r, "positions: unknown position " + std::string(kind));
+        r.line_at = std::size_t(std::find(kinds.begin(), kinds.end(), "line") - kinds.begin());
+        if (r.lp != nullptr && r.line_at == kinds.size())
+            return bad(r, "positions:" + std::string(value) + " holds no source lines: record with callgrind's --dump-line=yes");
     }
     if (key != "events")
         return true; // the rest of the header says nothing that is drawn
@@ -215,7 +275,7 @@ bool header(reader &r, std::string_view key, std::string_view value)
         return bad(r, "no event " + (r.event.empty() ? "at all" : r.event) + " in this profile, whose events are:" + all);
     r.column = std::size_t(wanted - events.begin());
     r.p->cost = *wanted;
-    return true;
+    return r.lp == nullptr || !r.lp->events.empty() || line_events(r, events, all);
 }
 
 // The level of the last fn=, made now that it has a cost or a call.
@@ -224,6 +284,36 @@ std::size_t function_level(reader &r)
     if (r.function == SIZE_MAX)
         r.function = level_of(r, r.named_object, r.named_file, r.named);
     return r.function;
+}
+
+// Rows of each function's own and inclusive costs, for those made so far.
+void function_rows(line_profile *lp)
+{
+    lp->self.resize(lp->p.functions.size(), std::vector<double>(lp->events.size()));
+    lp->inclusive.resize(lp->p.functions.size(), std::vector<double>(lp->events.size()));
+}
+
+// A cost line's counts at its line, as the function's own (own) or as a
+// call's. A function with its callees costs what its outermost level
+// costs, with its calls into deeper levels and other functions; a line's
+// calls are those from the outermost level, which never nest in another
+// call from the same line.
+void line_cost(reader &r, bool own)
+{
+    std::size_t level = own ? function_level(r) : r.caller;
+    auto [f, first] = r.levels[level];
+    auto [id, fresh] = r.line_ids.emplace(line_key{f, std::uintptr_t(r.file), r.line}, r.lp->lines.size());
+    if (fresh)
+        r.lp->lines.push_back({f, *r.file, r.line, std::vector<double>(r.counts.size()), std::vector<double>(r.counts.size())});
+    function_rows(r.lp);
+    source_line &l = r.lp->lines[id->second];
+    for (std::size_t e = 0; e < r.counts.size(); e++) {
+        double c = double(r.counts[e]);
+        (own ? l.own[e] : l.calls[e]) += own || first ? c : 0;
+        r.lp->self[f][e] += own ? c : 0;
+        r.lp->inclusive[f][e] += first && (own || r.callee != r.caller) ? c : 0;
+    }
+    std::fill(r.counts.begin(), r.counts.end(), 0);
 }
 
 bool call_line(reader &r, std::string_view key, std::string_view value, std::size_t line)
@@ -289,6 +379,9 @@ bool read_line(reader &r, std::string_view line, std::size_t number_of_line)
         r.pending = 0;
         if (call)
             call_cost(r, double(c));
+        if (r.lp != nullptr && (own || call))
+            line_cost(r, own);
+        std::fill(r.counts.begin(), r.counts.end(), 0);
         if (!own)
             return true;
         auto [f, first] = r.levels[function_level(r)];
@@ -339,12 +432,11 @@ bool is_callgrind(std::string_view first_line)
     return false;
 }
 
-bool read_callgrind(profile_lines *lines, const std::string &event, profile *p, std::string *error, bool *whole)
+namespace {
+
+bool read_all(reader &r, profile_lines *lines, std::string *error, bool *whole)
 {
-    reader r;
-    r.event = event;
-    r.error = error;
-    r.p = p;
+    profile *p = r.p;
     p->kind = "callgrind";
     while (next_line(lines, error)) {
         if (lines->unended) // callgrind ends every line
@@ -364,4 +456,36 @@ bool read_callgrind(profile_lines *lines, const std::string &event, profile *p, 
     if (p->functions.empty())
         return bad(r, "holds no function");
     return callgrind_costs(r.sums, r.total, p, error);
+}
+
+} // namespace
+
+bool read_callgrind(profile_lines *lines, const std::string &event, profile *p, std::string *error, bool *whole)
+{
+    reader r;
+    r.event = event;
+    r.error = error;
+    r.p = p;
+    return read_all(r, lines, error, whole);
+}
+
+bool read_callgrind_lines(profile_lines *lines, const std::vector<std::string> &events, line_profile *lp,
+                          std::string *error, bool *whole)
+{
+    reader r;
+    r.wanted = events.size() == 1 && events[0].empty() ? std::vector<std::string>() : events;
+    r.event = r.wanted.empty() ? "" : r.wanted[0];
+    r.error = error;
+    r.p = &lp->p;
+    r.lp = lp;
+    if (!read_all(r, lines, error, whole))
+        return false;
+    function_rows(lp);
+    for (std::size_t f = 0; f < lp->self.size(); f++)
+        for (std::size_t e = 0; e < lp->events.size(); e++)
+            lp->inclusive[f][e] = std::min(std::max(lp->inclusive[f][e], lp->self[f][e]), lp->totals[e]);
+    for (source_line &l : lp->lines)
+        for (std::size_t e = 0; e < lp->events.size(); e++)
+            l.calls[e] = std::min(l.calls[e], lp->inclusive[l.function][e]);
+    return true;
 }

@@ -6,7 +6,9 @@
 // "(inlined)" frame is one of its own, in the object of the frame it was
 // inlined into, the next one at its address; where perf left that frame
 // out, in "[unknown]". A stack's root is its command, so that a sample
-// printed without frames still counts.
+// printed without frames still counts. perf script -F +srcline writes a
+// frame's source line under it ("  FILE:LINE"), and an inlined frame
+// without its object, its srcline ending in " (inlined)".
 #include "stacks.h"
 
 #include "filter.h"
@@ -51,6 +53,7 @@ std::string_view bare(std::string_view event)
 
 struct inlined {
     std::string address, symbol;
+    std::uint32_t position = 0;
 };
 
 struct reader {
@@ -61,6 +64,12 @@ struct reader {
     bool in_sample = false;
     std::uint32_t command = 0;       // the sample's, an index into the set's frames
     std::vector<std::uint32_t> ids;  // the sample's frames, leaf first, then its command
+    std::vector<std::uint32_t> positions; // their srclines
+    bool after_frame = false;        // the line read was a frame, whose srcline may follow
+    bool last_inlined = false;       // that frame is inlined
+    bool objectless = false;         // that frame has no object: inlined, as its srcline must say
+    bool one_line = false;           // the sample has no stack: its frame was on its header line
+    std::unordered_map<std::string, std::uint32_t> position_ids; // "file:line"
     std::vector<inlined> waiting;    // its inlined frames whose object the next frame tells
     std::size_t inlined_frames = 0;  // of them, those read
     std::unordered_map<std::string, std::uint32_t> frame_ids; // "symbol\nobject\ninlined"
@@ -97,28 +106,37 @@ void place_inlined(reader &r, std::string_view address, std::string_view object)
 {
     std::size_t base = r.ids.size(), n = r.inlined_frames;
     r.ids.resize(base + n);
+    r.positions.resize(base + n);
     for (std::size_t i = n; i-- > 0;) {
         bool last = i + 1 == n;
         bool same = r.waiting[i].address == (last ? address : std::string_view(r.waiting[i + 1].address));
         std::string_view in = !same ? "[unknown]" : last ? object : std::string_view(r.s->frames[r.ids[base + i + 1]].object);
         r.ids[base + i] = frame_id(r, r.waiting[i].symbol, in, true);
+        r.positions[base + i] = r.waiting[i].position;
     }
     r.inlined_frames = 0;
 }
 
 // "ADDRESS SYMBOL+0xOFFSET (OBJECT)", SYMBOL "[unknown]" where perf has
 // none; OBJECT is what the last parentheses hold, "(deleted)" of an object
-// removed since included.
+// removed since included. Under -F +srcline, "ADDRESS SYMBOL+0xOFFSET"
+// is an inlined frame.
 bool frame_line(reader &r, std::string_view line, std::string *error)
 {
     std::size_t start = blanks_from(line, 0, true), open = line.size(), depth = 0;
-    while (open-- > 0 && !(line[open] == '(' && --depth == 0))
+    std::size_t plus = line.rfind("+0x");
+    r.objectless = line.back() != ')' && plus != line.npos && plus + 3 < line.size() &&
+                   line.find_first_not_of("0123456789abcdef", plus + 3) == line.npos;
+    while (!r.objectless && open-- > 0 && !(line[open] == '(' && --depth == 0))
         depth += line[open] == ')';
     std::size_t symbol = blanks_from(line, start, false);
-    if (open == line.npos || open == 0 || line[open - 1] != ' ' || line.back() != ')' || symbol >= open)
+    if (open == line.npos || open == 0 || (!r.objectless && (line[open - 1] != ' ' || line.back() != ')')) || symbol + 1 >= open)
         return *error = "not a frame of perf script's stack: ADDRESS SYMBOL (OBJECT)", false;
-    std::string_view address = line.substr(start, symbol - start), name = line.substr(symbol + 1, open - symbol - 2),
-                     object = line.substr(open + 1, line.size() - open - 2);
+    std::string_view address = line.substr(start, symbol - start),
+                     name = line.substr(symbol + 1, open - symbol - (r.objectless ? 1 : 2)),
+                     object = r.objectless ? "inlined" : line.substr(open + 1, line.size() - open - 2);
+    r.after_frame = true;
+    r.last_inlined = object == "inlined";
     std::size_t offset = name.rfind("+0x");
     if (offset != name.npos && offset + 3 < name.size() &&
         name.find_first_not_of("0123456789abcdef", offset + 3) == name.npos)
@@ -127,11 +145,42 @@ bool frame_line(reader &r, std::string_view line, std::string *error)
         if (r.inlined_frames == r.waiting.size())
             r.waiting.emplace_back();
         r.waiting[r.inlined_frames].address.assign(address);
+        r.waiting[r.inlined_frames].position = 0;
         r.waiting[r.inlined_frames++].symbol.assign(name);
         return true;
     }
     place_inlined(r, address, object);
     r.ids.push_back(frame_id(r, name, object, false));
+    r.positions.push_back(0);
+    return true;
+}
+
+// The srcline of the frame read: "FILE:LINE", " (inlined)" after it for an
+// inlined frame; "??:0", ":0" or a kernel's address where perf knows none.
+bool srcline(reader &r, std::string_view line, std::string *error)
+{
+    line.remove_prefix(blanks_from(line, 0, true));
+    const std::string_view mark = " (inlined)";
+    bool inlined = line.size() > mark.size() && line.substr(line.size() - mark.size()) == mark;
+    if (r.objectless && !inlined)
+        return *error = "an inlined frame's srcline without its (inlined)", false;
+    line.remove_suffix(inlined ? mark.size() : 0);
+    std::size_t colon = line.rfind(':');
+    count number = 0;
+    std::uint32_t id = 0;
+    if (colon != line.npos && colon > 0 && line.substr(0, colon) != "??" &&
+        whole_number(line.substr(colon + 1), UINT32_MAX, &number) && number > 0) {
+        if (r.s->positions.empty())
+            r.s->positions.emplace_back();
+        r.key.assign(line);
+        auto [it, fresh] = r.position_ids.emplace(r.key, std::uint32_t(r.s->positions.size()));
+        if (fresh)
+            r.s->positions.push_back({std::string(line.substr(0, colon)), number});
+        id = it->second;
+    }
+    (r.last_inlined ? r.waiting[r.inlined_frames - 1].position : r.positions.back()) = id;
+    r.s->srclines = true;
+    r.after_frame = r.objectless = false;
     return true;
 }
 
@@ -139,17 +188,23 @@ bool frame_line(reader &r, std::string_view line, std::string *error)
 void count_sample(reader &r)
 {
     place_inlined(r, "", "");
-    r.in_sample = false;
+    r.in_sample = r.one_line = r.after_frame = false;
     r.totals[r.event] += double(r.period);
-    std::vector<std::uint32_t> &ids = r.ids;
+    std::vector<std::uint32_t> &ids = r.ids, &lines = r.positions;
     ids.push_back(r.command);
+    lines.push_back(0);
     std::reverse(ids.begin(), ids.end());
+    std::reverse(lines.begin(), lines.end());
+    std::uint32_t frames = std::uint32_t(ids.size());
     r.key.assign(reinterpret_cast<const char *>(&r.event), sizeof r.event);
+    r.key.append(reinterpret_cast<const char *>(&frames), sizeof frames);
     r.key.append(reinterpret_cast<const char *>(ids.data()), ids.size() * sizeof ids[0]);
+    if (r.s->srclines)
+        r.key.append(reinterpret_cast<const char *>(lines.data()), lines.size() * sizeof lines[0]);
     auto id = r.stack_ids.find(r.key);
     if (id == r.stack_ids.end()) {
         id = r.stack_ids.emplace(r.key, r.s->stacks.size()).first;
-        r.s->stacks.push_back({ids, {0, 0}, 0});
+        r.s->stacks.push_back({ids, {0, 0}, 0, r.s->srclines ? lines : std::vector<std::uint32_t>(), 0});
         r.stack_events.push_back(r.event);
     }
     stack &s = r.s->stacks[id->second];
@@ -173,7 +228,8 @@ std::size_t pick(const std::vector<std::string> &events, const std::string &name
 
 } // namespace
 
-bool read_perf_stacks(profile_lines *lines, const std::string &event, stack_set *s, std::string *error, bool *whole)
+bool read_perf_events(profile_lines *lines, const std::vector<std::string> &events, stack_set *s, std::string *error,
+                      bool *whole)
 {
     reader r;
     r.s = s;
@@ -182,7 +238,18 @@ bool read_perf_stacks(profile_lines *lines, const std::string &event, stack_set 
         std::string_view line = lines->line, command, name, rest;
         if (lines->unended)
             return *error = "a line without its newline: the file is cut short", false;
-        if (blanks_from(line, 0, true) == line.size()) {
+        bool blank = blanks_from(line, 0, true) == line.size();
+        count period = 0;
+        if (r.after_frame && !blank && line[0] == ' ' && !(r.one_line && header(line, &command, &period, &name, &rest))) {
+            if (!srcline(r, line, error))
+                return false;
+            continue;
+        }
+        if (r.objectless)
+            return *error = "the frame before has no object and no srcline: ADDRESS SYMBOL (OBJECT)", false;
+        if (r.one_line)
+            count_sample(r);
+        if (blank) {
             if (r.in_sample)
                 count_sample(r);
         } else if (line[0] == '#' && !r.in_sample) {
@@ -201,10 +268,11 @@ bool read_perf_stacks(profile_lines *lines, const std::string &event, stack_set 
             r.command = frame_id(r, command, "", false);
             r.in_sample = true;
             r.ids.clear();
+            r.positions.clear();
             if (blanks_from(rest, 0, true) < rest.size()) { // no stacks recorded: the sample is this line
                 if (!frame_line(r, rest, error))
                     return false;
-                count_sample(r);
+                r.one_line = true; // counted once its srcline, if any, is read
             }
         } else {
             return *error = r.in_sample ? "a sample without the blank line that ends it"
@@ -214,25 +282,44 @@ bool read_perf_stacks(profile_lines *lines, const std::string &event, stack_set 
     }
     if (!error->empty())
         return false;
+    if (r.objectless)
+        return *error = "the last frame has no object and no srcline: ADDRESS SYMBOL (OBJECT)", false;
+    if (r.one_line)
+        count_sample(r);
     if (r.in_sample)
         return *error = "the last sample has no blank line after it: the file is cut short", false;
     *whole = true;
-    std::size_t chosen = event.empty() ? 0 : pick(r.events, event);
-    if (chosen == r.events.size()) {
-        std::string all;
-        for (const std::string &e : r.events)
-            all += " " + e;
-        return *error = "no event " + event + " in this profile, whose events are:" + all, false;
+    std::vector<std::size_t> slot(r.events.size(), SIZE_MAX);
+    for (const std::string &event : events) {
+        std::size_t chosen = event.empty() ? 0 : pick(r.events, event);
+        if (chosen == r.events.size()) {
+            std::string all;
+            for (const std::string &e : r.events)
+                all += " " + e;
+            return *error = "no event " + event + " in this profile, whose events are:" + all, false;
+        }
+        std::string_view shown = bare(r.events[chosen]);
+        bool alone = std::count_if(r.events.begin(), r.events.end(), [&](const std::string &e) { return bare(e) == shown; }) == 1;
+        slot[chosen] = s->events.size();
+        s->events.push_back(alone ? std::string(shown) : r.events[chosen]);
+        s->totals.push_back(r.totals[chosen]);
     }
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < s->stacks.size(); i++)
-        if (r.stack_events[i] == chosen && kept++ != i)
+    for (std::size_t i = 0; i < s->stacks.size(); i++) {
+        s->stacks[i].event = std::uint32_t(slot[r.stack_events[i]]);
+        if (slot[r.stack_events[i]] != SIZE_MAX && kept++ != i)
             s->stacks[kept - 1] = std::move(s->stacks[i]);
+    }
     s->stacks.resize(kept);
-    s->total[1] = r.totals[chosen];
-    std::string_view shown = bare(r.events[chosen]);
-    bool alone = std::count_if(r.events.begin(), r.events.end(), [&](const std::string &e) { return bare(e) == shown; }) == 1;
-    s->cost = alone ? std::string(shown) : r.events[chosen];
+    return true;
+}
+
+bool read_perf_stacks(profile_lines *lines, const std::string &event, stack_set *s, std::string *error, bool *whole)
+{
+    if (!read_perf_events(lines, {event}, s, error, whole))
+        return false;
+    s->total[1] = s->totals[0];
+    s->cost = s->events[0];
     return true;
 }
 

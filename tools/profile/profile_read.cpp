@@ -1,6 +1,6 @@
 // Which profile a file holds, told by its first line, and its reader's
 // result as the tools report it.
-#include "stacks.h"
+#include "source_lines.h"
 
 #include <algorithm>
 
@@ -100,6 +100,30 @@ int read_stacks(std::FILE *in, const std::string &event, stack_set *s, std::stri
     } else if (f != format::none) {
         *error = std::string(f == format::gprof ? "gprof's text" : "callgrind's file") +
                  " records calls between functions, not stacks: gprof_dot draws it";
+        whole = true;
+    }
+    return finish(lines, read, whole, error);
+}
+
+int read_lines(std::FILE *in, const std::vector<std::string> &events, line_profile *lp, std::string *error)
+{
+    profile_lines lines;
+    lines.in = in;
+    error->clear();
+    bool whole = false, read = false;
+    format f = format_of(&lines, error);
+    if (f == format::callgrind) {
+        read = read_callgrind_lines(&lines, events, lp, error, &whole);
+    } else if (f == format::perf) {
+        stack_set s;
+        read = read_perf_events(&lines, events, &s, error, &whole);
+        if (read && !s.srclines)
+            *error = "perf script's text without source lines: write it with perf script -F +srcline", read = false;
+        if (read)
+            lines_of_stacks(s, lp);
+    } else if (f != format::none) {
+        *error = std::string(f == format::gprof ? "gprof's text has" : "folded stacks have") +
+                 " no source lines: give callgrind's file or the text of perf script -F +srcline";
         whole = true;
     }
     return finish(lines, read, whole, error);

@@ -27,10 +27,18 @@ struct stack_frame {
     bool inlined = false; // perf's "(inlined)", folded "_[i]"
 };
 
+// A frame's source line, as perf script -F +srcline gives it.
+struct source_position {
+    std::string file; // as perf names it, its base name
+    count line = 0;
+};
+
 struct stack {
     std::vector<std::uint32_t> frames; // indexes into the set's frames, root first
     double cost[2] = {0, 0};           // the base's and this run's; cost[0] only in a two-count folded file
     double samples = 0;                // this run's samples (perf), or cost[1] (folded)
+    std::vector<std::uint32_t> lines;  // with srclines, each frame's, an index into the set's positions; else empty
+    std::uint32_t event = 0;           // of perf's events read, an index into the set's events
 };
 
 struct stack_set {
@@ -40,6 +48,10 @@ struct stack_set {
     double total[2] = {0, 0};   // the runs' costs, those of frameless samples included
     std::vector<stack_frame> frames;
     std::vector<stack> stacks;
+    std::vector<std::string> events;       // perf's events read, as cost names them
+    std::vector<double> totals;            // each one's cost, frameless samples included
+    bool srclines = false;                 // perf's text held srclines
+    std::vector<source_position> positions; // the srclines, positions[0] none
 };
 
 // The name a frame is shown by, in flame graphs and folded stacks: perf's
@@ -58,6 +70,10 @@ int read_stacks(std::FILE *in, const std::string &event, stack_set *s, std::stri
 // The readers behind read_stacks: false with *error saying what is wrong
 // with lines->line, or with the whole when *whole is set.
 bool read_perf_stacks(profile_lines *lines, const std::string &event, stack_set *s, std::string *error, bool *whole);
+// As read_perf_stacks, keeping the stacks of each of events, each stack's
+// event an index into them.
+bool read_perf_events(profile_lines *lines, const std::vector<std::string> &events, stack_set *s, std::string *error,
+                      bool *whole);
 bool read_folded(profile_lines *lines, stack_set *s, std::string *error, bool *whole);
 bool is_folded(std::string_view first_line);
 
