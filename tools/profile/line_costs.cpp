@@ -250,8 +250,8 @@ void write_function(const report &r, const function_lines &f, const std::string 
         // Context where the text is known, a gap of one line filled.
         std::set<count> shown;
         for (const auto &[line, w] : costly)
-            for (count l = line > context ? line - context : 1; l <= line + context; l++)
-                if (l == line || (l <= text.size() && line > 0))
+            for (count l = line > context ? line - context : 0; l <= line + context; l++)
+                if (l == line || (l > 0 && l <= text.size() && line > 0))
                     shown.insert(l);
         for (auto l = shown.begin(); !text.empty() && l != shown.end(); l++)
             if (std::next(l) != shown.end() && *std::next(l) == *l + 2)
