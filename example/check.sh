@@ -56,6 +56,7 @@ tools=$scratch/moved-prefix/bin
 "$tools/make_sample" 100 1 | "$tools/tree_shape" --svg - 100 | xmllint --noout -
 "$tools/gprof_dot" tests/fixtures/gprof_cycle.txt | grep -q '^digraph callgraph'
 "$tools/flame_graph" tests/fixtures/perf_threads_dwarf.txt | xmllint --noout -
+[ "$("$tools/line_costs" --event Ir --tsv tests/fixtures/callgrind_exit.out | sed -n 1p)" = "$(printf 'file\tline\tfunction\tIr\tIr_calls')" ]
 
 layout=$scratch/layout-prefix
 cmake -S . -B "$scratch/layout-build" -DMAIN_LLIST_PROGRAM=OFF -DMAIN_LLIST_TESTS=OFF \
