@@ -4,10 +4,15 @@
 // and draws, with a function hidden and a comparison with itself too,
 // without a fault. Read as stacks, as flame_graph reads them, every frame
 // costs at least its children together, and the graph and its folded
-// stacks are written, reversed and compared with themselves too.
+// stacks are written, reversed and compared with themselves too. Read as
+// source lines, as line_costs reads them, each function's lines add up to
+// its own cost, and no line's calls cost more than its function with
+// callees.
 #include "flame.h"
 #include "profile_drawing.h"
+#include "source_lines.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -51,12 +56,41 @@ void flame_stacks(std::string &text)
     }
 }
 
+void source_lines_of(std::string &text)
+{
+    std::FILE *in = fmemopen(text.data(), text.size(), "r");
+    if (in == nullptr)
+        return;
+    line_profile lp;
+    std::string error;
+    int status = read_lines(in, {""}, &lp, &error);
+    std::fclose(in);
+    check((status == 0) == error.empty());
+    if (status != 0)
+        return;
+    const std::size_t events = lp.events.size(), functions = lp.p.functions.size();
+    check(lp.self.size() == functions && lp.inclusive.size() == functions && lp.totals.size() == events);
+    std::vector<std::vector<double>> own(functions, std::vector<double>(events));
+    for (const source_line &l : lp.lines) {
+        check(l.function < functions && l.own.size() == events && l.calls.size() == events);
+        for (std::size_t e = 0; e < events; e++) {
+            check(l.own[e] >= 0 && l.calls[e] >= 0 && l.calls[e] <= lp.inclusive[l.function][e]);
+            own[l.function][e] += l.own[e];
+        }
+    }
+    for (std::size_t f = 0; f < functions; f++)
+        for (std::size_t e = 0; e < events; e++)
+            check(std::abs(own[f][e] - lp.self[f][e]) <= 1e-9 * lp.self[f][e] &&
+                  lp.self[f][e] <= lp.inclusive[f][e] * (1 + 1e-9) && lp.inclusive[f][e] <= lp.totals[e] * (1 + 1e-9));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     std::string text(reinterpret_cast<const char *>(data), size);
     flame_stacks(text);
+    source_lines_of(text);
     std::FILE *in = fmemopen(text.data(), text.size(), "r");
     if (in == nullptr)
         return 0;

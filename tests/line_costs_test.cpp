@@ -93,6 +93,14 @@ TEST(line_costs, ReadsPerfsSrclinesEachFramesLineOnceAStack)
     r = line_costs(scratch, {"--event", "page-faults,cpu-clock", "--function", "^f$", "--tsv", "p.txt"});
     EXPECT_EQ(r.out, "file\tline\tfunction\tpage-faults\tpage-faults_calls\tcpu-clock\tcpu-clock_calls\n"
                      "p.c\t20\tf\t0\t0\t0\t10\np.c\t30\tf\t0\t0\t0\t10\np.c\t31\tf\t7\t0\t5\t0\n");
+    // Samples without stacks, one after another, each with its srcline;
+    // a file name holding a tab stays in its column.
+    write(scratch, "nog.txt", "  prog 1 1.000001: 3 cpu-clock:  60 g+0x1 (/bin/p)\n  p.c:40\n"
+                              "  prog 1 1.000002: 1 cpu-clock:  70 h+0x1 (/bin/p)\n  a\tb.c:2\n"
+                              "  prog 1 1.000003: 2 cpu-clock:  60 g+0x1 (/bin/p)\n  p.c:41\n");
+    r = line_costs(scratch, {"--tsv", "nog.txt"});
+    EXPECT_EQ(r.out, "file\tline\tfunction\tcpu-clock\tcpu-clock_calls\np.c\t40\tg\t3\t0\np.c\t41\tg\t2\t0\n"
+                     "a\\tb.c\t2\th\t1\t0\n");
     // f: 5 of 17 on its own, 15 with callees.
     r = line_costs(scratch, {"--function", "^f$", "p.txt"});
     EXPECT_TRUE(has(r.out, "in all: cpu-clock 17\n\nf  p.c  p\n  cpu-clock: 29.41 % own, 88.24 % with callees\n")) << r.out;
@@ -144,6 +152,16 @@ TEST(line_costs, ComparesTwoRunsLineByLine)
     EXPECT_TRUE(has(r.out, "10  -13.99%")) << r.out;
     r = line_costs(scratch, {"--base", "base.out", "--normalize", "--function", "^main$", "--event", "Ir", "now.out"});
     EXPECT_TRUE(has(r.out, "10  -12.91%")) << r.out;
+    // A line that only the base has is shown, at its change; so is a
+    // function that only the base has.
+    base.replace(base.find("8 0\n"), 4, "9 1\n");
+    base.replace(base.find("totals: 143 7"), 13, "totals: 144 7");
+    base.replace(base.find("fn=(2)\n20 70 3\n"), 16, "fn=(2)\n20 69 3\nfn=(9) gone\n1 1\n");
+    write(scratch, "base.out", base);
+    r = line_costs(scratch, {"--base", "base.out", "--function", "^(main|gone)$", "--event", "Ir", "--tsv", "now.out"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r.out, "/src/a.c\t8\tmain\t1\t0\n/src/a.c\t9\tmain\t-1\t0\n")) << r.out;
+    EXPECT_TRUE(has(r.out, "/src/a.c\t1\tgone\t-1\t0\n")) << r.out;
 }
 
 TEST(line_costs, RefusesWhatHoldsNoLinesInOneLine)
@@ -155,6 +173,7 @@ TEST(line_costs, RefusesWhatHoldsNoLinesInOneLine)
         put("instr.out", "events: Ir\npositions: instr\nfn=f\n0x10 5\ntotals: 5\n");
         put("cut.out", record.substr(0, record.size() - 14));
         put("below.out", "events: Ir\nfl=a.c\nfn=f\n3 1\n-4 1\ntotals: 2\n");
+        put("sums.out", "events: Ir D1mr\nfl=a.c\nfn=f\n3 1 5\ntotals: 1 4\n");
         put("plain.txt", "prog 1 1.000001: 10 cpu-clock: \n\t  10 f+0x4 (/bin/p)\n\n");
         put("bare.txt", "prog 1 1.000001: 10 cpu-clock: \n\t  10 f+0x4\n\t  20 g+0x4 (/bin/p)\n  p.c:3\n\n");
         put("folded.txt", "main;f 3\n");
@@ -167,6 +186,8 @@ TEST(line_costs, RefusesWhatHoldsNoLinesInOneLine)
          "line_costs: instr.out: line 2: positions: instr holds no source lines: record with callgrind's --dump-line=yes\n"},
         {{LINE_COSTS_PATH, "cut.out"}, 2, "line_costs: cut.out: line 27: no totals: line at the end of the part: the profile is cut short\n"},
         {{LINE_COSTS_PATH, "below.out"}, 2, "line_costs: below.out: line 5: a line before line 0: -4 from line 3\n"},
+        {{LINE_COSTS_PATH, "sums.out"}, 2,
+         "line_costs: sums.out: line 5: the costs of D1mr add up to 5, not the 4 of its totals: line\n"},
         {{LINE_COSTS_PATH, "plain.txt"}, 2,
          "line_costs: plain.txt: perf script's text without source lines: write it with perf script -F \\+srcline\n"},
         {{LINE_COSTS_PATH, "bare.txt"}, 2,

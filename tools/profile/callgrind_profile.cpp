@@ -75,7 +75,7 @@ struct reader {
     std::vector<std::size_t> slot;
     std::size_t line_at = 0;
     count line = 0;
-    std::vector<count> counts, summaries;
+    std::vector<count> counts, summaries, part_sums; // part_sums: each event's own costs in the part
     std::unordered_map<line_key, std::size_t, line_hash> line_ids;
 };
 
@@ -162,7 +162,7 @@ bool cost_line(reader &r, std::string_view line, count *wanted)
             return bad(r, "more counts than the " + std::to_string(r.events.size()) + " events");
         if (i < r.positions && word == "*")
             continue; // the last cost line's
-        char sign = i < r.positions && (word[0] == '+' || word[0] == '-') ? word[0] : 0;
+        char sign = i < r.positions && (word[0] == '+' || word[0] == '-') ? word[0] : '\0';
         word.remove_prefix(sign != 0 ? 1 : 0);
         count n = 0;
         if (!number(r, word, &n))
@@ -203,12 +203,17 @@ bool totals(reader &r, std::string_view value)
         return bad(r, "totals that add up past 64 bits");
     for (std::size_t i = 0; r.lp != nullptr && i < r.slot.size(); i++) {
         count given = 0;
-        if (r.slot[i] != SIZE_MAX && i < w.size() && !number(r, w[i], &given))
+        if (i < w.size() && r.slot[i] != SIZE_MAX && !number(r, w[i], &given))
             return false;
-        if (r.slot[i] != SIZE_MAX)
-            r.lp->totals[r.slot[i]] += double(std::max(given, r.summaries[r.slot[i]]));
+        if (r.slot[i] == SIZE_MAX)
+            continue;
+        if (given != r.part_sums[r.slot[i]])
+            return bad(r, "the costs of " + r.lp->events[r.slot[i]] + " add up to " + std::to_string(r.part_sums[r.slot[i]]) +
+                              ", not the " + std::to_string(given) + " of its totals: line");
+        r.lp->totals[r.slot[i]] += double(std::max(given, r.summaries[r.slot[i]]));
     }
     std::fill(r.summaries.begin(), r.summaries.end(), 0);
+    std::fill(r.part_sums.begin(), r.part_sums.end(), 0);
     r.summary = 0;
     r.part_costs = 0;
     r.in_part = false;
@@ -229,6 +234,7 @@ bool line_events(reader &r, const std::vector<std::string> &events, const std::s
     r.lp->totals.assign(r.lp->events.size(), 0);
     r.counts.assign(r.lp->events.size(), 0);
     r.summaries.assign(r.lp->events.size(), 0);
+    r.part_sums.assign(r.lp->events.size(), 0);
     return true;
 }
 
@@ -298,7 +304,7 @@ void function_rows(line_profile *lp)
 // costs, with its calls into deeper levels and other functions; a line's
 // calls are those from the outermost level, which never nest in another
 // call from the same line.
-void line_cost(reader &r, bool own)
+bool line_cost(reader &r, bool own)
 {
     std::size_t level = own ? function_level(r) : r.caller;
     auto [f, first] = r.levels[level];
@@ -312,8 +318,11 @@ void line_cost(reader &r, bool own)
         (own ? l.own[e] : l.calls[e]) += own || first ? c : 0;
         r.lp->self[f][e] += own ? c : 0;
         r.lp->inclusive[f][e] += first && (own || r.callee != r.caller) ? c : 0;
+        if (own && !add(r, &r.part_sums[e], r.counts[e], "costs"))
+            return false;
     }
     std::fill(r.counts.begin(), r.counts.end(), 0);
+    return true;
 }
 
 bool call_line(reader &r, std::string_view key, std::string_view value, std::size_t line)
@@ -379,8 +388,8 @@ bool read_line(reader &r, std::string_view line, std::size_t number_of_line)
         r.pending = 0;
         if (call)
             call_cost(r, double(c));
-        if (r.lp != nullptr && (own || call))
-            line_cost(r, own);
+        if (r.lp != nullptr && (own || call) && !line_cost(r, own))
+            return false;
         std::fill(r.counts.begin(), r.counts.end(), 0);
         if (!own)
             return true;

@@ -81,7 +81,7 @@ void merge_runs(const stack_set &base, stack_set *now)
         }
         auto [id, fresh] = stack_ids.emplace(stack_key(frames), now->stacks.size());
         if (fresh)
-            now->stacks.push_back({frames, {0, 0}, 0});
+            now->stacks.push_back({frames, {0, 0}, 0, {}, 0});
         now->stacks[id->second].cost[0] += k.cost[1];
     }
     now->total[0] = base.total[1];

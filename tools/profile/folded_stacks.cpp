@@ -96,7 +96,7 @@ bool read_folded(profile_lines *lines, stack_set *s, std::string *error, bool *w
         key.assign(reinterpret_cast<const char *>(ids.data()), ids.size() * sizeof ids[0]);
         auto [id, fresh] = stack_ids.emplace(key, s->stacks.size());
         if (fresh)
-            s->stacks.push_back({ids, {0, 0}, 0});
+            s->stacks.push_back({ids, {0, 0}, 0, {}, 0});
         stack &k = s->stacks[id->second];
         k.cost[0] += base;
         k.cost[1] += now;
