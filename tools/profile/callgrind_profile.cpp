@@ -77,6 +77,8 @@ struct reader {
     count line = 0;
     std::vector<count> counts, summaries, part_sums; // part_sums: each event's own costs in the part
     std::unordered_map<line_key, std::size_t, line_hash> line_ids;
+    line_key last_key = {SIZE_MAX, 0, 0}; // the last cost line's, and its index among lp's lines
+    std::size_t last_id = 0;
 };
 
 bool bad(reader &r, const std::string &what)
@@ -295,6 +297,8 @@ std::size_t function_level(reader &r)
 // Rows of each function's own and inclusive costs, for those made so far.
 void function_rows(line_profile *lp)
 {
+    if (lp->self.size() == lp->p.functions.size())
+        return;
     lp->self.resize(lp->p.functions.size(), std::vector<double>(lp->events.size()));
     lp->inclusive.resize(lp->p.functions.size(), std::vector<double>(lp->events.size()));
 }
@@ -308,11 +312,16 @@ bool line_cost(reader &r, bool own)
 {
     std::size_t level = own ? function_level(r) : r.caller;
     auto [f, first] = r.levels[level];
-    auto [id, fresh] = r.line_ids.emplace(line_key{f, std::uintptr_t(r.file), r.line}, r.lp->lines.size());
-    if (fresh)
-        r.lp->lines.push_back({f, *r.file, r.line, std::vector<double>(r.counts.size()), std::vector<double>(r.counts.size())});
+    line_key key{f, std::uintptr_t(r.file), r.line};
+    if (key != r.last_key) { // cost lines come a line's instructions after another
+        auto [id, fresh] = r.line_ids.emplace(key, r.lp->lines.size());
+        if (fresh)
+            r.lp->lines.push_back({f, *r.file, r.line, std::vector<double>(r.counts.size()), std::vector<double>(r.counts.size())});
+        r.last_key = key;
+        r.last_id = id->second;
+    }
     function_rows(r.lp);
-    source_line &l = r.lp->lines[id->second];
+    source_line &l = r.lp->lines[r.last_id];
     for (std::size_t e = 0; e < r.counts.size(); e++) {
         double c = double(r.counts[e]);
         (own ? l.own[e] : l.calls[e]) += own || first ? c : 0;
@@ -390,7 +399,8 @@ bool read_line(reader &r, std::string_view line, std::size_t number_of_line)
             call_cost(r, double(c));
         if (r.lp != nullptr && (own || call) && !line_cost(r, own))
             return false;
-        std::fill(r.counts.begin(), r.counts.end(), 0);
+        if (r.lp != nullptr && !own && !call)
+            std::fill(r.counts.begin(), r.counts.end(), 0); // a jump's
         if (!own)
             return true;
         auto [f, first] = r.levels[function_level(r)];
