@@ -66,6 +66,11 @@ TEST(line_costs, GivesEachLineItsOwnCostsAndItsCallsOnceThroughARecursion)
     r = line_costs(scratch, {"--tsv", "instr.out"});
     EXPECT_EQ(r.out, "file\tline\tfunction\tIr\tIr_calls\na.c\t2\tf\t1\t0\na.c\t3\tf\t5\t0\na.c\t4\tf\t6\t0\n");
 
+    // Two files of one base name are two, outside a comparison.
+    write(scratch, "two.out", "events: Ir\nfl=/x/h.h\nfn=f\n3 5\nfi=/y/h.h\n3 1\ntotals: 6\n");
+    r = line_costs(scratch, {"--tsv", "two.out"});
+    EXPECT_EQ(r.out, "file\tline\tfunction\tIr\tIr_calls\n/x/h.h\t3\tf\t5\t0\n/y/h.h\t3\tf\t1\t0\n");
+
     // The functions' own and inclusive shares, heaviest first.
     line_profile lp;
     std::FILE *in = fmemopen(const_cast<char *>(record.data()), record.size(), "r");

@@ -58,7 +58,7 @@ struct function_lines {
     std::string name, file, object;
     std::vector<double> self[2], inclusive[2];
     std::vector<row> rows;
-    std::map<std::pair<std::string, count>, std::size_t> row_ids; // by file's base name and line
+    std::map<std::pair<std::string, count>, std::size_t> row_ids; // by file and line (its base name in a comparison)
 };
 
 struct report {
@@ -82,7 +82,8 @@ void add(std::vector<double> *to, const std::vector<double> &from)
 }
 
 // Puts run's lines into the report, functions by name and their lines by
-// file name and line, so that two builds of one source pair up.
+// file and line; in a comparison by the file's base name, so that two
+// builds of one source in two folders pair up.
 void add_run(report *r, const line_profile &lp, int run)
 {
     r->events = lp.events;
@@ -100,7 +101,7 @@ void add_run(report *r, const line_profile &lp, int run)
     }
     for (const source_line &l : lp.lines) {
         function_lines &f = r->functions[ids[l.function]];
-        auto [id, fresh] = f.row_ids.emplace(std::make_pair(base_name(l.file), l.line), f.rows.size());
+        auto [id, fresh] = f.row_ids.emplace(std::make_pair(r->compared ? base_name(l.file) : l.file, l.line), f.rows.size());
         if (fresh)
             f.rows.push_back({l.file, l.line, {none, none}, {none, none}});
         add(&f.rows[id->second].own[run], l.own);
@@ -164,8 +165,9 @@ const std::vector<std::string> &source(std::map<std::string, std::vector<std::st
     for (const std::string &name : tried) {
         struct stat st {};
         std::unique_ptr<std::FILE, int (*)(std::FILE *)> in(nullptr, std::fclose);
-        if (stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > largest_source) {
-            why = stat(name.c_str(), &st) != 0 ? std::strerror(errno) : S_ISREG(st.st_mode) ? "larger than 64 MiB" : "not a file";
+        bool found = stat(name.c_str(), &st) == 0;
+        if (!found || !S_ISREG(st.st_mode) || st.st_size > largest_source) {
+            why = !found ? std::strerror(errno) : S_ISREG(st.st_mode) ? "larger than 64 MiB" : "not a file";
             continue;
         }
         in.reset(std::fopen(name.c_str(), "re"));
