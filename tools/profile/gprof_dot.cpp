@@ -38,7 +38,6 @@
 #include "profile_drawing.h"
 #include "read_operand.h"
 
-#include <memory>
 #include <new>
 #include <string>
 
@@ -46,20 +45,6 @@ namespace {
 
 const char usage[] = "usage: gprof_dot [--node-threshold PCT] [--edge-threshold PCT] [--event NAME] "
                      "[--hide PATTERN] [--focus PATTERN] [--base BASE [--normalize]] [PROFILE]\n";
-
-// A pattern of --hide or --focus: RE2's, which takes linear time and
-// bounded memory whatever the pattern, as patterns from users need.
-std::unique_ptr<RE2> pattern_of(const char *text, std::string *error)
-{
-    RE2::Options options;
-    options.set_log_errors(false);
-    options.set_max_mem(std::int64_t{8} << 20);
-    auto pattern = std::make_unique<RE2>(text, options);
-    if (pattern->ok())
-        return pattern;
-    *error = pattern->error();
-    return nullptr;
-}
 
 // What --hide and --focus leave of a profile; a profile of stacks was
 // focused as it was read.

@@ -300,13 +300,10 @@ int main(int argc, char **argv)
             if (distinct.count("") != 0 || distinct.size() != events.size())
                 return usage_error(usage, "--event takes events' names, each once, separated by commas: " + arg);
         } else if (c == 'f') {
-            RE2::Options o;
-            o.set_log_errors(false);
-            o.set_max_mem(std::int64_t{8} << 20);
-            pattern = std::make_unique<RE2>(arg, o);
+            std::string error;
             pattern_text = arg;
-            if (!pattern->ok())
-                return usage_error(usage, "--function " + arg + ": " + pattern->error());
+            if (!(pattern = pattern_of(optarg, &error)))
+                return usage_error(usage, "--function " + arg + ": " + error);
         } else if ((c == 'b' || c == 's') && arg.empty()) {
             return usage_error(usage, c == 'b' ? "--base takes a profile" : "--source-dir takes a folder");
         } else if (c == 'b' || c == 's') {

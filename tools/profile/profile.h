@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <re2/re2.h>
 #include <string>
 #include <vector>
@@ -66,6 +67,11 @@ bool read_gprof(profile_lines *lines, profile *p, std::string *error, bool *whol
 bool read_callgrind(profile_lines *lines, const std::string &event, profile *p, std::string *error, bool *whole);
 bool is_callgrind(std::string_view first_line);
 bool is_perf(std::string_view first_line);
+
+// A pattern from a user (--hide, --focus, --function): RE2's, which takes
+// linear time and bounded memory whatever the pattern; null, with *error,
+// when text is no pattern.
+std::unique_ptr<RE2> pattern_of(const char *text, std::string *error);
 
 // Leaves out the functions whose name or object matches pattern, as
 // pprof's -hide does: what each cost through a caller counts in that

@@ -130,3 +130,15 @@ void hide_functions(profile *p, const RE2 &pattern)
             p->arcs.push_back(taken.mapped());
     remove_functions(p, gone);
 }
+
+std::unique_ptr<RE2> pattern_of(const char *text, std::string *error)
+{
+    RE2::Options options;
+    options.set_log_errors(false);
+    options.set_max_mem(std::int64_t{8} << 20);
+    auto pattern = std::make_unique<RE2>(text, options);
+    if (pattern->ok())
+        return pattern;
+    *error = pattern->error();
+    return nullptr;
+}
