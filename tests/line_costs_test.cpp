@@ -118,7 +118,7 @@ TEST(line_costs, ShowsTheSourceEscapedWithContextAndLeavesTheRestOut)
     scratch_dir scratch;
     std::string source;
     for (int i = 1; i <= 40; i++)
-        source += i == 5 ? "\tx = 1;\x01\xff\n" : "line " + std::to_string(i) + "\n";
+        source += i == 5 ? "\tx = 1;\x01\xff\n" : "line " + std::to_string(i) + (i == 30 ? std::string(600, 'x') : "") + "\n";
     std::filesystem::create_directory(scratch / "moved");
     write(scratch, "moved/p.c", source);
     write(scratch, "p.txt", script);
@@ -129,6 +129,7 @@ TEST(line_costs, ShowsTheSourceEscapedWithContextAndLeavesTheRestOut)
     // f's lines 20, 30 and 31, three lines of context around them, the
     // lines between left out.
     EXPECT_TRUE(has(r.out, "   17  line 17\n")) << r.out;
+    EXPECT_TRUE(has(r.out, "   30  line 30" + std::string(600, 'x') + "\n")) << r.out;
     EXPECT_FALSE(has(r.out, "   16  line 16\n")) << r.out;
     EXPECT_TRUE(has(r.out, "... lines 24-26 ...\n")) << r.out;
     EXPECT_TRUE(has(r.out, "   34  line 34\n")) << r.out;
