@@ -66,6 +66,12 @@ TEST(line_costs, GivesEachLineItsOwnCostsAndItsCallsOnceThroughARecursion)
     r = line_costs(scratch, {"--tsv", "instr.out"});
     EXPECT_EQ(r.out, "file\tline\tfunction\tIr\tIr_calls\na.c\t2\tf\t1\t0\na.c\t3\tf\t5\t0\na.c\t4\tf\t6\t0\n");
 
+    // Without levels (--separate-recs=1) a recursion's calls nest, and
+    // sum past the function's cost: they are held to it.
+    write(scratch, "flat.out", "events: Ir\nfl=a.c\nfn=main\ncfn=f\ncalls=1 1\n9 20\nfn=f\n1 20\ncfn=f\ncalls=3 1\n2 30\ntotals: 20\n");
+    r = line_costs(scratch, {"--tsv", "--function", "^f$", "flat.out"});
+    EXPECT_EQ(r.out, "file\tline\tfunction\tIr\tIr_calls\na.c\t1\tf\t20\t0\na.c\t2\tf\t0\t20\n");
+
     // Two files of one base name are two, outside a comparison.
     write(scratch, "two.out", "events: Ir\nfl=/x/h.h\nfn=f\n3 5\nfi=/y/h.h\n3 1\ntotals: 6\n");
     r = line_costs(scratch, {"--tsv", "two.out"});
@@ -134,6 +140,13 @@ TEST(line_costs, ShowsTheSourceEscapedWithContextAndLeavesTheRestOut)
     EXPECT_TRUE(has(r.out, "... lines 24-26 ...\n")) << r.out;
     EXPECT_TRUE(has(r.out, "   34  line 34\n")) << r.out;
     EXPECT_FALSE(has(r.out, "   35  line 35\n")) << r.out;
+    // A source that is no regular file is not read.
+    write(scratch, "dir.txt", "prog 1 1.000001: 10 cpu-clock: \n\t  10 f+0x4 (/bin/p)\n  moved:3\n\n");
+    r = line_costs(scratch, {"dir.txt"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "line_costs: moved: cannot read the source (not a file): its lines are shown without text\n");
+    EXPECT_TRUE(has(r.out, "10  100.00%") && has(r.out, "     3  \n")) << r.out;
+    r = line_costs(scratch, {"--source-dir", "moved", "--function", "^(f|main)$", "p.txt"});
     // main's frame without a line is shown as such.
     EXPECT_TRUE(has(r.out, "-- (no source line known)\n")) << r.out;
     EXPECT_TRUE(has(r.out, "     ?  (no line known)\n")) << r.out;
