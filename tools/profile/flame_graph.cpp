@@ -59,11 +59,9 @@ int main(int argc, char **argv)
     }
     if (status >= 0)
         return status;
-    if (argc - optind > 1)
-        return usage_error(usage, std::string("too many operands: ") + argv[optind + 1]);
-    const std::string path = argc > optind ? argv[optind] : "-";
-    if (base == "-" && path == "-")
-        return usage_error(usage, "--base and PROFILE can't both be standard input");
+    std::string path; // --normalize is checked below: a two-count file takes it too
+    if ((status = profile_operand(argc, argv, usage, base, false, &path)) != 0)
+        return status;
     o.min_width = min_given ? o.min_width : 0.1 * o.width / 1200;
     try {
         stack_set now, before;

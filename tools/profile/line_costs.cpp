@@ -319,13 +319,9 @@ int main(int argc, char **argv)
     }
     if (status >= 0)
         return status;
-    if (argc - optind > 1)
-        return usage_error(usage, std::string("too many operands: ") + argv[optind + 1]);
-    const std::string path = argc > optind ? argv[optind] : "-";
-    if (normalize && base.empty())
-        return usage_error(usage, "--normalize needs --base");
-    if (base == "-" && path == "-")
-        return usage_error(usage, "--base and PROFILE can't both be standard input");
+    std::string path;
+    if ((status = profile_operand(argc, argv, usage, base, normalize, &path)) != 0)
+        return status;
     try {
         line_profile runs[2];
         for (int run : {0, 1}) {

@@ -27,4 +27,20 @@ template <class Read> int read_operand(const std::string &path, Read read)
     return status == 0 ? 0 : fail(status, "%s: %s", shown.c_str(), printable(error).c_str());
 }
 
+// The profile tools' one PROFILE operand after the options, "-" when none,
+// in *path, checked with --base and --normalize (false where a tool checks
+// that itself): 0, or the status of the usage error said.
+inline int profile_operand(int argc, char **argv, const char *usage, const std::string &base, bool normalize,
+                           std::string *path)
+{
+    if (argc - optind > 1)
+        return usage_error(usage, std::string("too many operands: ") + argv[optind + 1]);
+    *path = argc > optind ? argv[optind] : "-";
+    if (normalize && base.empty())
+        return usage_error(usage, "--normalize needs --base");
+    if (base == "-" && *path == "-")
+        return usage_error(usage, "--base and PROFILE can't both be standard input");
+    return 0;
+}
+
 #endif
